@@ -1,0 +1,36 @@
+// The bit file: one character per bit on the tape, in recorded order.
+//
+//   '0'  a 0 bit            '1'  a 1 bit            '?'  a bit of unknown length
+//
+// 64 characters to a line; a line break (CR LF, the same bytes on every system) comes before
+// the 65th, 129th, ... character, so the file never ends with a line break. Readers skip every
+// character other than '0', '1' and '?', so any line breaks, or none, read the same. Groups of
+// eight bits, first bit most significant, are the bytes on the tape.
+#pragma once
+
+#include <string>
+
+#include "signal/calibration.h"
+
+constexpr int bit_line_length = 64;
+
+/// The column of the bit-file line being written.
+struct BitLine {
+    int column = 0;
+};
+
+/// Appends one bit character to `out`, preceded by a line break when the line is full.
+inline void put_bit_char(BitLine& line, std::string& out, char bit) {
+    if (line.column == bit_line_length) {
+        out += "\r\n";
+        line.column = 0;
+    }
+    out += bit;
+    ++line.column;
+}
+
+/// Classifies the war file into the bit file, reporting every unknown bit on standard output.
+/// `tolerance_divisor` must not be 0. False after an error, which has been reported on the
+/// error stream; no bit file is left then.
+bool make_bit_file(const std::string& war_name, const std::string& bit_name,
+                   const PulseCalibration& calibration, int32_t tolerance_divisor);

@@ -1,0 +1,32 @@
+#include "pfile/assembler.h"
+
+void assemble_bytes(ByteAssembler& a, const char* text, std::size_t size, std::string& bytes,
+                    std::vector<int64_t>& error_cnts) {
+    for (std::size_t i = 0; i < size; ++i) {
+        unsigned bit;
+        switch (text[i]) {
+        case '0': bit = 0; break;
+        case '1': bit = 1; break;
+        case '?':
+            if (a.policy == UnknownBitPolicy::stop) {
+                ++a.errors;
+                error_cnts.push_back(a.cnt);
+                continue;
+            }
+            bit = a.policy == UnknownBitPolicy::as_one ? 1 : 0;
+            break;
+        default: continue;
+        }
+        a.group = (a.group << 1) | bit;
+        if (++a.group_bits < 8) continue;
+
+        if (a.drop > 0) {
+            --a.drop;
+        } else {
+            bytes += static_cast<char>(a.group & 0xFF);
+            ++a.cnt;
+        }
+        a.group = 0;
+        a.group_bits = 0;
+    }
+}

@@ -1,0 +1,54 @@
+#include "signal/war_file.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "io/output_file.h"
+#include "signal/normaliser.h"
+
+bool make_war_file(const std::string& raw_name, const std::string& war_name,
+                   const RunSettings& settings, PulseCalibration& calibration) {
+    std::FILE* raw = std::fopen(raw_name.c_str(), "rb");
+    if (raw == nullptr) {
+        std::fprintf(stderr, " *** error ***   Can't read file %s \n", raw_name.c_str());
+        return false;
+    }
+    OutputFile war;
+    if (!open_output(war, war_name)) {
+        std::fprintf(stderr, " *** error ***   Can't open output file %s \n", war_name.c_str());
+        std::fclose(raw);
+        return false;
+    }
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_samples]);
+    if (!block) {
+        std::fputs(" *** error ***   Not enough memory \n", stderr);
+        discard_output(war);
+        std::fclose(raw);
+        return false;
+    }
+
+    std::string report;
+    uint32_t bread;
+    do {
+        bread = static_cast<uint32_t>(std::fread(block.get(), 1, block_samples, raw));
+        if (std::ferror(raw)) {
+            std::fprintf(stderr, " *** error ***   Can't read file %s \n", raw_name.c_str());
+            discard_output(war);
+            std::fclose(raw);
+            return false;
+        }
+        report.clear();
+        normalise_block(block.get(), bread, settings, calibration, report);
+        std::fputs(report.c_str(), stdout);
+        write_output(war, block.get(), bread);
+    } while (bread == block_samples);
+
+    write_output(war, &war_end_marker, 1);
+    std::fclose(raw);
+    if (!commit_output(war)) {
+        std::fprintf(stderr, " *** error ***   Can't write file %s \n", war_name.c_str());
+        return false;
+    }
+    return true;
+}
