@@ -20,3 +20,8 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) build-* demo
+
+# The converter's speed against the I/O floor (bench/bench.sh); under 5 minutes.
+.PHONY: bench
+bench: build
+	./bench/bench.sh $(BUILD)

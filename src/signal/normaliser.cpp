@@ -5,26 +5,46 @@
 
 #include "signal/runs.h"
 
-void threshold_block(uint8_t* block, std::size_t size, int32_t threshold) {
-    // The off samples form one band around the middle of the scale, [first_off, first_off +
-    // off_count); a single unsigned compare per sample tells in from out.
-    int first_off = 256;
-    int off_count = 0;
+namespace {
+
+// One sample against the band of off values [base, base + width): one unsigned compare.
+inline uint8_t on_or_off(uint8_t v, uint8_t base, uint8_t width) {
+    return static_cast<uint8_t>(v - base) < width ? sample_off : sample_on;
+}
+
+} // namespace
+
+OffBand off_band(int32_t threshold) {
+    OffBand band;
     for (int v = 0; v < 256; ++v) {
         if (sample_level(static_cast<uint8_t>(v)) < threshold) {
-            if (first_off == 256) first_off = v;
-            ++off_count;
+            if (band.count == 0) band.first = v;
+            ++band.count;
         }
     }
-    if (off_count == 256) {
+    return band;
+}
+
+void threshold_band(uint8_t* block, std::size_t size, uint8_t base, uint8_t width) {
+    // Fixed-length strips with no branch inside: the compiler turns each into a few vector
+    // instructions (16 or 32 samples at a time) at the usual optimisation level.
+    constexpr std::size_t strip = 64;
+    std::size_t i = 0;
+    for (; i + strip <= size; i += strip) {
+        uint8_t* p = block + i;
+        for (std::size_t j = 0; j < strip; ++j) p[j] = on_or_off(p[j], base, width);
+    }
+    for (; i < size; ++i) block[i] = on_or_off(block[i], base, width);
+}
+
+void threshold_block(uint8_t* block, std::size_t size, int32_t threshold) {
+    // The off samples form one band around the middle of the scale.
+    const OffBand band = off_band(threshold);
+    if (band.count == 256) {
         std::memset(block, sample_off, size);
         return;
     }
-    const uint8_t base = static_cast<uint8_t>(first_off);
-    const uint8_t width = static_cast<uint8_t>(off_count);
-    for (std::size_t i = 0; i < size; ++i) {
-        block[i] = static_cast<uint8_t>(block[i] - base) < width ? sample_off : sample_on;
-    }
+    threshold_band(block, size, static_cast<uint8_t>(band.first), static_cast<uint8_t>(band.count));
 }
 
 int32_t measure_nfill(const uint8_t* block, uint32_t bread) {
@@ -42,25 +62,108 @@ int32_t measure_nfill(const uint8_t* block, uint32_t bread) {
     return nfill;
 }
 
+void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& walk) {
+    // 64 samples at a time as a mask of on samples. A group whose runs inside are all short
+    // is filled by mask operations alone (the common case inside a burst); any other group's
+    // changes (on after off, off after on) are visited lowest bit first, a few register
+    // operations each. Filled samples are collected in a mask and written back together.
+    const int64_t q = walk.q;
+    uint64_t last_on = walk.in_gap ? 0 : 1; // the sample before `from`
+    std::size_t gap_start = walk.gap_start;
+    for (std::size_t base = from; base < end; base += 64) {
+        const std::size_t count = end - base < 64 ? end - base : 64;
+        const uint64_t on = on_mask(block + base, count);
+        uint64_t filled = 0;
+        bool done = false;
+        if (on != 0 && count == 64 && static_cast<int64_t>(base) > q) {
+            // Every on sample here is past q, so only the lengths of the runs decide.
+            filled = fill_inside_group(on, q, done);
+        }
+        if (done) {
+            const int lo = lowest_bit(on);
+            const int hi = highest_bit(on);
+            if (lo > 0 && last_on == 1) gap_start = base;
+            if (lo > 0 || last_on == 0) {
+                // The first on sample closes the run [gap_start, base + lo).
+                const auto r = static_cast<int64_t>(base + lo - gap_start);
+                if (r < q) {
+                    if (gap_start < base) {
+                        std::memset(block + gap_start, sample_on, base - gap_start);
+                        filled |= bit_range(0, lo);
+                    } else {
+                        filled |= bit_range(static_cast<int>(gap_start - base), lo);
+                    }
+                }
+            }
+            last_on = hi == 63 ? 1 : 0;
+            if (hi < 63) gap_start = base + static_cast<std::size_t>(hi) + 1;
+        } else {
+            const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+            uint64_t changes = (on ^ ((on << 1) | last_on)) & valid;
+            last_on = (on >> (count - 1)) & 1;
+            while (changes != 0) {
+                const int pos = lowest_bit(changes);
+                changes &= changes - 1;
+                const std::size_t i = base + static_cast<std::size_t>(pos);
+                if (((on >> pos) & 1) == 0) {
+                    gap_start = i;
+                    continue;
+                }
+                // An on sample that closes the off run [gap_start, i).
+                const auto r = static_cast<int64_t>(i - gap_start);
+                if (r >= q || static_cast<int64_t>(i) <= q) continue;
+                if (gap_start < base) {
+                    std::memset(block + gap_start, sample_on, base - gap_start);
+                    filled |= bit_range(0, pos);
+                } else {
+                    filled |= bit_range(static_cast<int>(gap_start - base), pos);
+                }
+            }
+        }
+        if (filled == 0) continue;
+        if (count == 64) {
+            set_on_64(block + base, filled);
+        } else {
+            for (std::size_t k = 0; k < count; ++k) {
+                if ((filled >> k) & 1) block[base + k] = sample_on;
+            }
+        }
+    }
+    walk.in_gap = last_on == 0;
+    walk.gap_start = gap_start;
+}
+
 void fill_gaps(uint8_t* block, std::size_t size, int32_t nfill) {
-    const int64_t q = nfill / 4;
     // An off run at the very start is never filled: for it r equals the index of the on
     // sample that closes it, so r < q and i > q cannot both hold.
-    std::size_t i = find_on(block, 0, size);
-    while (i < size) {
-        const std::size_t gap = find_off(block, i, size);
-        i = find_on(block, gap, size);
-        if (i == size) break; // a run still open at the end of the block stays
-        const int64_t r = static_cast<int64_t>(i - gap);
-        if (r < q && static_cast<int64_t>(i) > q) std::memset(block + gap, sample_on, i - gap);
+    GapWalk walk;
+    walk.q = nfill / 4;
+    fill_gaps_from(block, 0, size, walk);
+}
+
+void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t nfill) {
+    // Each strip is filled while its thresholded samples are still in the nearest cache.
+    constexpr std::size_t strip = 16384;
+    const OffBand band = off_band(threshold);
+    const auto base = static_cast<uint8_t>(band.first);
+    const auto width = static_cast<uint8_t>(band.count);
+    GapWalk walk;
+    walk.q = nfill / 4;
+    for (std::size_t from = 0; from < size; from += strip) {
+        const std::size_t n = size - from < strip ? size - from : strip;
+        if (band.count == 256) {
+            std::memset(block + from, sample_off, n);
+        } else {
+            threshold_band(block + from, n, base, width);
+        }
+        fill_gaps_from(block, from, from + n, walk);
     }
 }
 
 void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings,
                      PulseCalibration& calibration, std::string& report) {
-    threshold_block(block, bread, settings.threshold);
-
     if (calibration.nfill == 0) {
+        threshold_block(block, bread, settings.threshold);
         calibration.nfill = measure_nfill(block, bread);
         if (settings.verbose) {
             char line[96];
@@ -68,8 +171,11 @@ void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings
                           settings.threshold, bread, calibration.nfill);
             report += line;
         }
+        if (calibration.nfill != 0) fill_gaps(block, bread, calibration.nfill);
+    } else {
+        // Measured on an earlier block: threshold and fill in one pass.
+        threshold_and_fill(block, bread, settings.threshold, calibration.nfill);
     }
-    if (calibration.nfill != 0) fill_gaps(block, bread, calibration.nfill);
     if (calibration.nfill != 0 && (calibration.n0 == 0 || calibration.n1 == 0)) {
         calibrate_bit_lengths(block, bread, calibration, report);
     }

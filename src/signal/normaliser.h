@@ -18,6 +18,7 @@
 
 #include "cli/settings.h"
 #include "signal/calibration.h"
+#include "signal/runs.h"
 
 constexpr uint8_t sample_on = 0xF0;
 constexpr uint8_t sample_off = 0x00;
@@ -26,6 +27,18 @@ constexpr uint32_t block_samples = 2000000;
 
 /// The level of a raw sample: 0 at the middle of the scale, 254 at either end.
 inline int32_t sample_level(uint8_t v) { return v >= 128 ? 2 * v - 256 : 254 - 2 * v; }
+
+/// The raw values that are off for a threshold: the band [first, first + count) around the
+/// middle of the scale (count 0: every sample is on; count 256: every sample is off).
+struct OffBand {
+    int first = 0;
+    int count = 0;
+};
+OffBand off_band(int32_t threshold);
+
+/// Replaces every sample by 0x00 when `sample - base`, as an unsigned byte, is below `width`,
+/// otherwise by 0xF0; the vectorised core of `threshold_block` (width 0 turns all on).
+void threshold_band(uint8_t* block, std::size_t size, uint8_t base, uint8_t width);
 
 /// Replaces every sample by 0xF0 when its level is at least `threshold`, otherwise by 0x00.
 void threshold_block(uint8_t* block, std::size_t size, int32_t threshold);
@@ -37,6 +50,31 @@ int32_t measure_nfill(const uint8_t* block, uint32_t bread);
 /// Turns to on every off run that an on sample at index i closes, when the run is shorter than
 /// `nfill` / 4 and i is greater than `nfill` / 4. Runs at the block's start and end stay.
 void fill_gaps(uint8_t* block, std::size_t size, int32_t nfill);
+
+/// For a group of 64 samples with at least one on (`on`, bit k for sample k) and every sample
+/// past q: the off samples between its first and its last on sample, when every off run there
+/// is shorter than `q`, with `done` set; 0 with `done` clear when some run is not. Then all of
+/// them are filled by three mask operations; otherwise the group is walked change by change.
+inline uint64_t fill_inside_group(uint64_t on, int64_t q, bool& done) {
+    const uint64_t inside = ~on & bit_range(lowest_bit(on), highest_bit(on));
+    done = inside == 0 || !has_run_of(inside, q);
+    return done ? inside : 0;
+}
+
+/// Where the gap fill stands between two calls of `fill_gaps_from`.
+struct GapWalk {
+    int64_t q = 0;              // runs shorter than this are filled: nfill / 4
+    bool in_gap = true;         // the last sample seen was off (a block starts in a gap)
+    std::size_t gap_start = 0;  // where the current off run began
+};
+
+/// The gap fill over [from, end) of `block`, carrying on from where `walk` stands; runs that
+/// started before `from` are filled back to their start. Calling it on consecutive ranges
+/// gives the same block as one `fill_gaps` over their union.
+void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& walk);
+
+/// `threshold_block` then `fill_gaps`, done strip by strip in one pass over the block.
+void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t nfill);
 
 /// Thresholds and gap-fills one block in place, measuring `nfill` while it is still 0 and
 /// calibrating the bit lengths while one of them is still 0. The lines the measurements write
