@@ -50,24 +50,48 @@ void classify_block(BitClassifier& c, const uint8_t* data, std::size_t size, std
         }
         return;
     }
-    // Only the first on sample of a burst can be a bit start; the rest of the burst and the
-    // pause after it just count.
-    std::size_t i = 0;
-    while (i < size) {
-        if (data[i] != 0) {
-            on_sample(c, bits, unknown);
-            const std::size_t off = find_off(data, i + 1, size);
-            const auto burst = static_cast<int64_t>(off - i - 1);
-            c.m += burst;
-            c.nsample += burst;
-            i = off;
-        } else {
-            const std::size_t on = find_on(data, i, size);
-            const auto pause = static_cast<int64_t>(on - i);
-            c.r += pause;
-            c.m += pause;
-            c.nsample += pause;
-            i = on;
+    classify_runs(c, data, size, bits, unknown);
+}
+
+void classify_runs(BitClassifier& c, const uint8_t* data, std::size_t size, std::string& bits,
+                   std::vector<int64_t>& unknown) {
+    // Only an on sample after an off one can be a bit start (nplat > 0), so the walk visits
+    // the changes of each group of 64 samples, lowest bit first, and keeps positions instead
+    // of counters: r and m follow from where the pause and the bit began.
+    const int64_t first = c.nsample;
+    uint64_t last_on = c.started && c.r == 0 ? 1 : 0;
+    int64_t gap_start = first - c.r;  // where the current off run began
+    int64_t bit_start = first - c.m;  // where the current bit began
+    bool started = c.started;
+    for (std::size_t base = 0; base < size; base += 64) {
+        const std::size_t count = size - base < 64 ? size - base : 64;
+        const uint64_t on = on_mask(data + base, count);
+        const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+        uint64_t changes = (on ^ ((on << 1) | last_on)) & valid;
+        last_on = (on >> (count - 1)) & 1;
+        while (changes != 0) {
+            const int pos = lowest_bit(changes);
+            changes &= changes - 1;
+            const int64_t i = first + static_cast<int64_t>(base) + pos;
+            if (((on >> pos) & 1) == 0) {
+                gap_start = i;
+                continue;
+            }
+            const int64_t r = i - gap_start;
+            if (r >= c.nplat) {
+                if (started) {
+                    const char bit = classify_length(i - bit_start - r + c.nfill, c.ranges);
+                    if (bit == '?') unknown.push_back(i);
+                    bits += bit;
+                }
+                bit_start = i;
+            }
+            started = true;
         }
     }
+    const int64_t end = first + static_cast<int64_t>(size);
+    c.r = last_on != 0 ? 0 : end - gap_start;
+    c.m = end - bit_start;
+    c.nsample = end;
+    c.started = started;
 }

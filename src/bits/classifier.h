@@ -55,3 +55,8 @@ BitClassifier make_classifier(const PulseCalibration& calibration, int32_t toler
 /// index of every unknown bit to `unknown`.
 void classify_block(BitClassifier& c, const uint8_t* data, std::size_t size, std::string& bits,
                     std::vector<int64_t>& unknown);
+
+/// The walk of `classify_block` for nplat > 0, from change to change over 64-sample masks;
+/// the same bits, unknown indexes and state as a walk sample by sample.
+void classify_runs(BitClassifier& c, const uint8_t* data, std::size_t size, std::string& bits,
+                   std::vector<int64_t>& unknown);
