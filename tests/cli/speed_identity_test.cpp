@@ -1,0 +1,120 @@
+// The fast paths end to end: a recording several blocks long, rough as a real tape, through
+// the built converter; the war file and the bit file must be exactly what plain walks, sample
+// by sample, make of it.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bits/classifier.h"
+#include "signal/normaliser.h"
+#include "support/test_support.h"
+#include "tape/tape_signal.h"
+
+namespace {
+
+// Every half pulse starts near the middle and every sample carries noise below threshold 30.
+std::vector<uint8_t> rough_recording(std::size_t at_least) {
+    std::mt19937 random(41);
+    TapeSignal signal;
+    signal.rate = 44100;
+    signal.lead_ms = 100;
+    std::vector<uint8_t> program(at_least / 550 + 1);
+    for (uint8_t& b : program) b = static_cast<uint8_t>(random());
+    const std::vector<uint8_t> clean = tape_recording(signal, {0x38, 0x3A, 0xB5}, program);
+    std::vector<uint8_t> out(clean.size());
+    int previous = 128;
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        int v = clean[i];
+        if (v != previous && v != 128) v = 128 + (v - 128) / 8;
+        previous = clean[i];
+        out[i] = static_cast<uint8_t>(v + static_cast<int>(random() % 13) - 6);
+    }
+    return out;
+}
+
+// The war file the plain way: threshold, nfill from the first block, fill block by block.
+std::vector<uint8_t> war_reference(const std::vector<uint8_t>& raw, PulseCalibration& cal) {
+    std::vector<uint8_t> war;
+    for (std::size_t from = 0; from < raw.size(); from += block_samples) {
+        const std::size_t n = std::min<std::size_t>(block_samples, raw.size() - from);
+        std::vector<uint8_t> block(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            block[i] = sample_level(raw[from + i]) >= 30 ? sample_on : sample_off;
+        }
+        if (cal.nfill == 0) cal.nfill = measure_nfill(block.data(), static_cast<uint32_t>(n));
+        const int64_t q = cal.nfill / 4;
+        int64_t r = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (block[i] == 0) {
+                ++r;
+                continue;
+            }
+            if (r >= 1 && r < q && static_cast<int64_t>(i) > q) {
+                for (int64_t k = 1; k <= r; ++k) block[i - k] = sample_on;
+            }
+            r = 0;
+        }
+        if (cal.n0 == 0 || cal.n1 == 0) {
+            std::string report;
+            calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal, report);
+        }
+        war.insert(war.end(), block.begin(), block.end());
+    }
+    war.push_back(war_end_marker);
+    return war;
+}
+
+// The bit file the plain way, one war byte at a time.
+std::string bit_reference(const std::vector<uint8_t>& war, const PulseCalibration& cal) {
+    const BitRanges ranges = tolerance_ranges(cal.n0, cal.n1, 3);
+    const int64_t nplat = nplat_of(cal.nfill);
+    int64_t r = 0, m = 0;
+    bool started = false;
+    std::string text;
+    int column = 0;
+    for (uint8_t byte : war) {
+        if (byte != 0 && r >= nplat) {
+            if (started) {
+                if (column == 64) {
+                    text += "\r\n";
+                    column = 0;
+                }
+                text += classify_length(m - r + cal.nfill, ranges);
+                ++column;
+            }
+            m = 0;
+        }
+        if (byte != 0) {
+            started = true;
+            r = 0;
+        } else {
+            ++r;
+        }
+        ++m;
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(SpeedIdentity, ThreeBlockRecordingGivesThePlainWarAndBitFiles) {
+    ScratchDir dir;
+    const std::vector<uint8_t> raw = rough_recording(5 * block_samples / 2);
+    ASSERT_GT(raw.size(), 2 * block_samples);
+    write_file(dir / "long.raw", raw);
+
+    const RunResult run = run_zx81tape({"long.raw", "-r"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    PulseCalibration cal;
+    const std::vector<uint8_t> war = war_reference(raw, cal);
+    ASSERT_GT(cal.n0, 0);
+    EXPECT_TRUE(read_file(dir / "long.war") == war);
+    const std::string bits = bit_reference(war, cal);
+    EXPECT_EQ(bits.find('?'), std::string::npos);
+    EXPECT_TRUE(read_text(dir / "long.bit") == bits);
+    EXPECT_TRUE(exists(dir / "sup.p"));
+}
