@@ -202,7 +202,6 @@ inline void set_on_64(uint8_t* data, uint64_t mask) {
     const __m128i own_bit = _mm_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
     const __m128i on = _mm_set1_epi8(static_cast<char>(0xF0));
     for (int k = 0; k < 4; ++k, mask >>= 16) {
-        if ((mask & 0xFFFF) == 0) continue;
         __m128i bits = _mm_cvtsi32_si128(static_cast<int>(mask & 0xFFFF));
         bits = _mm_unpacklo_epi8(bits, bits);  // b0 b0 b1 b1
         bits = _mm_unpacklo_epi16(bits, bits); // b0 x4, b1 x4
