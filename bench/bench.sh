@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # The converter's speed against the speed of moving the same bytes: `make bench`.
 #
-#   bench/bench.sh [BUILD_DIR]
+#   bench/bench.sh [BUILD_DIR]        (BENCH_SIZES="50 200", BENCH_REPS=15)
 #
-# For each size (BENCH_SIZES, in millions of samples, "50 200" by default) it writes a
-# recording with the generator, then times BENCH_REPS rounds (9 by default, after one untimed round), each round
-# running, one after the other on the same files:
+# For each size (millions of samples) it writes a recording with bench/make_recording, runs
+# one untimed round, then times BENCH_REPS rounds, each running on the same files:
 #
 #   I/O floor    dd the recording to a new file, then dd that copy to /dev/null
 #   war step     zx81tape REC.raw       (the bit file and the P file exist and are reused)
@@ -13,18 +12,19 @@
 #   name+P step  zx81tape REC.bit -p
 #   whole        zx81tape REC.raw -r
 #
-# and reports the median of each, the throughput in MB of samples (10^6 samples) per second,
-# the spread of the rounds ((slowest - fastest) / median: the noise of a shared machine), the
-# ratio of the whole conversion to the I/O floor and the peak resident memory of each step
-# (GNU time's %M). Every file lives in one temporary directory beside the build folder (same
-# file system, so the page cache treats the floor and the converter alike) that is removed at
-# the end. The last line is the summary.
+# The floor does the converter's own I/O: it reads the recording, writes as many bytes, and
+# reads them back. Reported per step: the median wall time and the median user+system time
+# (the processor time is far less disturbed by other work on a shared machine), the
+# throughput in MB of samples (10^6) per second of wall time, the spread of the wall times
+# ((slowest - fastest) / median, the noise), and the peak resident memory (GNU time's %M);
+# then the ratio of the whole conversion to the floor. All files live in one temporary
+# directory inside the build folder, removed at the end. The last line is the summary.
 set -euo pipefail
 
 build=${1:-build}
 exe=$(cd "$build" && pwd)/src/cli/zx81tape
 gen=$(cd "$build" && pwd)/bench/make_recording
-reps=${BENCH_REPS:-9}
+reps=${BENCH_REPS:-15}
 sizes=${BENCH_SIZES:-50 200}
 for tool in "$exe" "$gen" /usr/bin/time; do
     [ -x "$tool" ] || { echo "bench: $tool is missing (build first; GNU time is package 'time')" >&2; exit 1; }
@@ -37,9 +37,9 @@ cd "$dir"
 # A higher priority makes the rounds less noisy when other work shares the machine.
 renice -n -5 $$ >/dev/null 2>&1 || true
 
-# timed NAME COMMAND...: runs the command, appending "wall user+system" in seconds to NAME.t
-# (bash's own clock, to the millisecond) and, for the converter, its peak resident memory in
-# KiB (GNU time's %M) to NAME.m.
+# timed NAME COMMAND...: runs the command, appending "wall user system" in seconds to
+# NAME.times (bash's own clock, to the millisecond) and, for the converter, its peak resident
+# memory in KiB (GNU time's %M) to NAME.m.
 timed() {
     local name=$1
     shift
@@ -70,8 +70,10 @@ row() { # row LABEL WALL CPU MEGABYTES SPREAD RSS_KIB
                (k == "" ? "" : sprintf("%.1f MB", k / 1024)) }'
 }
 
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
+echo
 summary=""
-declare -A whole_time
+declare -A whole_time whole_cpu
 for mb in $sizes; do
     rm -f ./*
     start=$(date +%s%N)
@@ -110,6 +112,7 @@ for mb in $sizes; do
     cratio=$(awk -v x="$ac" -v y="$fc" 'BEGIN { printf "%.2f", x / y }')
     rss=$(largest whole.m)
     whole_time[$mb]=$a
+    whole_cpu[$mb]=$ac
     echo "$mb MB of samples (generated in $gen_s s), median of $reps rounds:"
     echo "  step                          wall  user+system   throughput  spread  peak RSS"
     row "I/O floor (copy+read)" "$f" "$fc" "$mb" "$(spread floor.times)" ""
@@ -128,7 +131,8 @@ linear=""
 if [ $# -ge 2 ]; then
     first=$1
     last=${!#}
-    linear=$(awk -v a="${whole_time[$first]}" -v b="${whole_time[$last]}" -v x="$first" -v y="$last" \
-        'BEGIN { printf ", cost %s->%s MB x%.2f (linear: x%.2f)", x, y, b / a, y / x }')
+    linear=$(awk -v a="${whole_time[$first]}" -v b="${whole_time[$last]}" \
+        -v c="${whole_cpu[$first]}" -v d="${whole_cpu[$last]}" -v x="$first" -v y="$last" \
+        'BEGIN { printf ", cost %s->%s MB x%.2f wall, x%.2f user+system (linear: x%.2f)", x, y, b / a, d / c, y / x }')
 fi
 echo "bench: $summary$linear"
