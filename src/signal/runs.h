@@ -108,14 +108,12 @@ inline uint64_t on_mask_64_portable(const uint8_t* data) {
 inline uint64_t on_mask_64(const uint8_t* data) {
 #if defined(__SSE2__)
     // One compare and one byte-sign gather per 16 samples.
-    const __m128i zero = _mm_setzero_si128();
-    uint64_t mask = 0;
-    for (int k = 0; k < 4; ++k) {
+    const auto off_16 = [data](int k) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k));
-        const auto off = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
-        mask |= uint64_t{~off & 0xFFFFu} << (16 * k);
-    }
-    return mask;
+        return uint64_t{static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())))};
+    };
+    return ~(off_16(0) | off_16(1) << 16 | off_16(2) << 32 | off_16(3) << 48);
 #else
     return on_mask_64_portable(data);
 #endif
@@ -201,15 +199,19 @@ inline void set_on_64(uint8_t* data, uint64_t mask) {
     // Each mask byte copied to the 8 samples it covers, then each sample keeps its own bit.
     const __m128i own_bit = _mm_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
     const __m128i on = _mm_set1_epi8(static_cast<char>(0xF0));
-    for (int k = 0; k < 4; ++k, mask >>= 16) {
-        __m128i bits = _mm_cvtsi32_si128(static_cast<int>(mask & 0xFFFF));
+    const auto set_16 = [&](int k) {
+        __m128i bits = _mm_cvtsi32_si128(static_cast<int>((mask >> (16 * k)) & 0xFFFF));
         bits = _mm_unpacklo_epi8(bits, bits);  // b0 b0 b1 b1
         bits = _mm_unpacklo_epi16(bits, bits); // b0 x4, b1 x4
         bits = _mm_unpacklo_epi32(bits, bits); // b0 x8, b1 x8
         const __m128i marked = _mm_cmpeq_epi8(_mm_and_si128(bits, own_bit), own_bit);
         auto* p = reinterpret_cast<__m128i*>(data + 16 * k);
         _mm_storeu_si128(p, _mm_or_si128(_mm_loadu_si128(p), _mm_and_si128(marked, on)));
-    }
+    };
+    set_16(0);
+    set_16(1);
+    set_16(2);
+    set_16(3);
 #else
     set_on_64_portable(data, mask);
 #endif
