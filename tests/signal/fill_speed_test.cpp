@@ -199,6 +199,18 @@ TEST(ThresholdAndFill, IsThresholdThenFillOnRandomRawBlocks) {
     }
 }
 
+TEST(ThresholdAndFill, ThresholdsThatTurnEverySampleOnOrOff) {
+    std::mt19937 random(28);
+    const std::vector<uint8_t> raw = random_raw(random, 40000);
+    for (int32_t t : {INT32_MIN, -5, 0, 1, 254, 255, 1000, INT32_MAX}) {
+        std::vector<uint8_t> expected = threshold_reference(raw, t);
+        fill_gaps_reference(expected, 60);
+        std::vector<uint8_t> fused = raw;
+        threshold_and_fill(fused.data(), fused.size(), t, 60);
+        ASSERT_EQ(fused, expected) << "threshold " << t;
+    }
+}
+
 TEST(ThresholdAndFill, IsThresholdThenFillOnGeneratedRecordings) {
     std::mt19937 random(26);
     for (int rate : {11025, 22050, 44100, 96000}) {
