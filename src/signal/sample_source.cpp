@@ -91,6 +91,9 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
     while (count < capacity) {
         const sf_count_t wanted = std::min<sf_count_t>(frames_per_read, capacity - count);
         const sf_count_t got = sf_readf_double(source.sound, source.decoded.get(), wanted);
+        // A short read is the end of the file or a decoding error; the error is only known
+        // until the next call.
+        if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
         if (got <= 0) break;
         for (sf_count_t i = 0; i < got; ++i) {
             block[count + i] = raw_sample_of_frame(source.decoded.get() + i * source.channels,
@@ -99,7 +102,6 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
         count += static_cast<uint32_t>(got);
         source.frames_read += got;
     }
-    if (sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
     // The end came early: the file holds fewer frames than its header declares.
     return count == capacity || source.frames_declared == SF_COUNT_MAX ||
            source.frames_read >= source.frames_declared;

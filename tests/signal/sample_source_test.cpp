@@ -332,6 +332,26 @@ void expect_unreadable(const Conversion& c, const std::string& name) {
     EXPECT_EQ(c.files, std::vector<std::string>{replace_all(name, base_of(name), "BASE")});
 }
 
+// The file without its last `bytes` bytes.
+std::function<void(std::vector<uint8_t>&)> cut(std::size_t bytes) {
+    return [bytes](std::vector<uint8_t>& file) {
+        ASSERT_GT(file.size(), bytes);
+        file.resize(file.size() - bytes);
+    };
+}
+
+// The FLAC file without its last frame: it ends cleanly at a frame's sync code (0xFF 0xF8),
+// so only the frame count of its header tells that frames are missing.
+void cut_last_flac_frame(std::vector<uint8_t>& file) {
+    for (std::size_t i = file.size() - 2; i > 42; --i) {
+        if (file[i] == 0xFF && file[i + 1] == 0xF8) {
+            file.resize(i);
+            return;
+        }
+    }
+    FAIL() << "no frame sync code";
+}
+
 TEST(SoundInput, TruncatedSoundFilesCannotBeRead) {
     const std::vector<uint8_t> raw = recording();
     struct Case {
@@ -339,15 +359,20 @@ TEST(SoundInput, TruncatedSoundFilesCannotBeRead) {
         const char* name;
         int format;
         int channels;
-        std::size_t cut; // bytes removed from the end
+        std::function<void(std::vector<uint8_t>&)> shorten;
     };
     const std::vector<Case> cases = {
-        {"16-bit WAV cut in half", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, raw.size()},
-        {"16-bit WAV short of one byte", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1},
-        {"8-bit stereo WAV short of one frame", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 2, 2},
-        {"float WAV cut", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 1000},
-        {"AIFF cut", "tape.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, 1000},
-        {"FLAC cut", "tape.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 1000},
+        {"16-bit WAV cut in half", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1,
+         cut(raw.size())},
+        {"16-bit WAV short of one byte", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, cut(1)},
+        {"8-bit stereo WAV short of one frame", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 2,
+         cut(2)},
+        {"float WAV cut", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, cut(1000)},
+        {"AIFF cut", "tape.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, cut(1000)},
+        {"FLAC cut inside a frame", "tape.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1,
+         cut(1000)},
+        {"FLAC cut at a frame boundary", "tape.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1,
+         cut_last_flac_frame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -355,8 +380,7 @@ TEST(SoundInput, TruncatedSoundFilesCannotBeRead) {
             write_sound(path, c.format, c.channels, raw.size(),
                         [&](std::size_t i, int) { return widened(raw[i], 0); });
             std::vector<uint8_t> bytes = read_file(path);
-            ASSERT_GT(bytes.size(), c.cut);
-            bytes.resize(bytes.size() - c.cut);
+            c.shorten(bytes);
             write_file(path, bytes);
         });
         expect_unreadable(run, c.name);
@@ -391,6 +415,18 @@ TEST(SoundInput, WavFilesWithACorruptHeaderCannotBeRead) {
         });
         expect_unreadable(run, "tape.wav");
     }
+}
+
+TEST(SoundInput, FlacWithCorruptDataCannotBeRead) {
+    const std::vector<uint8_t> raw = recording();
+    const Conversion run = convert("tape.flac", [&](const std::string& path) {
+        write_sound(path, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, raw.size(),
+                    [&](std::size_t i, int) { return widened(raw[i], noise(i, 0)); });
+        std::vector<uint8_t> bytes = read_file(path);
+        for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 16; ++i) bytes[i] ^= 0x5A;
+        write_file(path, bytes);
+    });
+    expect_unreadable(run, "tape.flac");
 }
 
 // The war file a raw input gives: its bytes normalised in one block, then the end marker.
