@@ -188,7 +188,9 @@ void write_sound(const std::string& path, int format, int channels, std::size_t 
 double widened(uint8_t raw, int low) { return ((raw - 128) * 256 + low) / 32768.0; }
 
 // Low bits that change from sample to sample and between channels.
-int noise(std::size_t i, int c) { return static_cast<int>((i * 97 + static_cast<std::size_t>(c) * 131) % 256); }
+int noise(std::size_t i, int c) {
+    return static_cast<int>((i * 97 + static_cast<std::size_t>(c) * 131) % 256);
+}
 
 struct SoundCase {
     const char* what;
@@ -222,7 +224,8 @@ std::vector<SoundCase> sound_cases() {
     };
 }
 
-void write_sound_case(const SoundCase& c, const std::string& path, const std::vector<uint8_t>& raw) {
+void write_sound_case(const SoundCase& c, const std::string& path,
+                      const std::vector<uint8_t>& raw) {
     write_sound(path, c.format, c.channels, raw.size(),
                 [&](std::size_t i, int ch) { return c.value(raw, i, ch); });
 }
@@ -261,7 +264,9 @@ Conversion convert(const std::string& name, const std::function<void(const std::
     if (exists(dir / (base + ".war"))) c.war = read_file(dir / (base + ".war"));
     if (exists(dir / "test.p")) c.p = read_file(dir / "test.p");
     c.input = read_file(dir / name);
-    for (const std::string& f : list_dir(dir.path())) c.files.push_back(replace_all(f, base, "BASE"));
+    for (const std::string& f : list_dir(dir.path())) {
+        c.files.push_back(replace_all(f, base, "BASE"));
+    }
     return c;
 }
 
@@ -326,10 +331,11 @@ TEST(SoundInput, ARecordingLongerThanOneBlockGivesTheRawTwinsWarAndPFile) {
 // A recognised file that cannot be decoded fails as an unreadable raw file does, and leaves
 // nothing but itself.
 void expect_unreadable(const Conversion& c, const std::string& name) {
+    const std::string shown = replace_all(name, base_of(name), "BASE");
     EXPECT_EQ(c.result.status, 1);
     EXPECT_EQ(c.result.out, "... creating war file BASE.war\n");
-    EXPECT_EQ(c.result.err, " *** error ***   Can't read file " + replace_all(name, base_of(name), "BASE") + " \n");
-    EXPECT_EQ(c.files, std::vector<std::string>{replace_all(name, base_of(name), "BASE")});
+    EXPECT_EQ(c.result.err, " *** error ***   Can't read file " + shown + " \n");
+    EXPECT_EQ(c.files, std::vector<std::string>{shown});
 }
 
 // The file without its last `bytes` bytes.
@@ -475,7 +481,9 @@ TEST(SampleSource, DecodesInBlocksAcrossTheDecodingBuffer) {
     ScratchDir dir;
     const std::size_t frames = 100000; // more than one decoding buffer of stereo frames
     write_sound(dir / "s.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, frames,
-                [](std::size_t i, int c) { return widened(static_cast<uint8_t>(i * 7), noise(i, c)); });
+                [](std::size_t i, int c) {
+                    return widened(static_cast<uint8_t>(i * 7), noise(i, c));
+                });
     SampleSource source;
     ASSERT_EQ(open_sample_source(source, dir / "s.wav"), SourceOpen::ok);
     ASSERT_NE(source.sound, nullptr);
