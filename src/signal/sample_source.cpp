@@ -148,7 +148,7 @@ int encoded_sample_bytes(int format) {
 
 bool data_chunk_truncated(uint64_t declared_bytes, int sample_bytes, int channels,
                           int64_t frames) {
-    if (declared_bytes == 0 || declared_bytes >= 0x7FFFFFFFu) return false;
+    if (declared_bytes >= 0x7FFFFFFFu) return false;
     if (sample_bytes <= 0 || channels <= 0) return false;
     const uint64_t frame_bytes = static_cast<uint64_t>(sample_bytes) * channels;
     return frames >= 0 && declared_bytes / frame_bytes > static_cast<uint64_t>(frames);

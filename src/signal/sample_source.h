@@ -20,7 +20,7 @@
 // A recognised file that cannot be decoded is an error: a header libsndfile rejects, a
 // decoding error, fewer frames than the file declares, or a WAV or AIFF file whose data chunk
 // declares more whole frames than the file holds (libsndfile shortens such a truncated file
-// quietly; a declared length of 0 or 0x7FFFFFFF and above means "unknown" and is not checked).
+// quietly; a declared length of 0x7FFFFFFF and above means "unknown" and is not checked).
 #pragma once
 
 #include <cstddef>
@@ -71,7 +71,7 @@ uint8_t raw_sample_of_frame(const double* frame, int channels);
 int encoded_sample_bytes(int format);
 
 /// True when a data chunk of `declared_bytes` promises more whole frames than `frames`, the
-/// frames the file holds. A declared length of 0 or of 0x7FFFFFFF and above, and an encoding
-/// of unknown size (`sample_bytes` 0), promise nothing.
+/// frames the file holds. A declared length of 0x7FFFFFFF and above (a streaming writer's
+/// "unknown") and an encoding of unknown size (`sample_bytes` 0) promise nothing.
 bool data_chunk_truncated(uint64_t declared_bytes, int sample_bytes, int channels,
                           int64_t frames);
