@@ -70,7 +70,12 @@ bool encode_basic_text(const std::string& text, std::vector<uint8_t>& codes, std
                 i += 2;
                 continue;
             }
-            if (c == '"') mode = Mode::code;
+            if (c == '"') {
+                codes.push_back(code_quote);
+                mode = Mode::code;
+                ++i;
+                continue;
+            }
         }
         if (mode != Mode::code) {
             const int code = character_code(c);
