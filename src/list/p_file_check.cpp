@@ -174,7 +174,7 @@ class Checker {
             end = row.offset + row.length + (row.has_newline ? 1 : 0);
             if (row_number == display_newlines - 1) break;
         }
-        if (m_.display_newlines >= display_newlines && end < m_.display_end) {
+        if (m_.display_newlines >= display_newlines && end < m_.display_end && inside(m_.vars)) {
             add(end, "the display file ends " + plural(m_.display_end - end, "byte") +
                          " before VARS");
         }

@@ -95,7 +95,7 @@ std::string readable_line(const PFileModel& model, const ProgramLine& line) {
     std::string number = std::to_string(line.number);
     if (number.size() < 4) number.insert(0, 4 - number.size(), ' ');
     ReadableWriter w;
-    w.out = number + " ";
+    w.out = line.codes == line.codes_end ? number : number + " ";
     const std::vector<uint8_t>& b = model.bytes;
     bool in_string = false, in_rem = false;
     for (std::size_t i = line.codes; i < line.codes_end; ++i) {
