@@ -55,9 +55,8 @@ Listing list_program(const PFileModel& model, ListStyle style) {
             listing.text += readable_line(model, line) + "\n";
             continue;
         }
-        const std::string text =
-            std::to_string(line.number) + " " +
-            zmakebas_codes(model.bytes.data() + line.codes, code_count(line));
+        const std::string codes = zmakebas_codes(model.bytes.data() + line.codes, code_count(line));
+        const std::string text = std::to_string(line.number) + (codes.empty() ? "" : " ") + codes;
         const std::vector<std::string> problems = line_problems(line, previous, text.size());
         if (!problems.empty()) {
             listing.text += "# " + join(problems) + "\n";

@@ -71,7 +71,7 @@ std::string p_file_info(const PFileModel& m) {
                                     : std::string("not readable as variables")));
     line("D_FILE:     ", hex4(m.d_file));
     line("VARS:       ", hex4(m.vars));
-    line("E_LINE:     ", hex4(m.e_line) + " (file length " +
+    line("E_LINE:     ", hex4(m.e_line) + " (E_LINE - 0x4009 = " +
                             (m.e_line >= p_file_origin ? std::to_string(m.e_line - p_file_origin)
                                                        : std::string("?")) +
                             ")");
