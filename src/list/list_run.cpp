@@ -75,7 +75,6 @@ int parse_list_options(int argc, char** argv, ListSettings& settings) {
     opterr = 0;
     optind = 1;
     for (;;) {
-        const int previous = optind;
         const int option = getopt_long(argc, argv, ":s:ichV", long_options, nullptr);
         if (option == -1) break;
         switch (option) {
@@ -95,16 +94,24 @@ int parse_list_options(int argc, char** argv, ListSettings& settings) {
         case 'c': settings.check = true; break;
         case 'h': std::fputs(usage_text, stdout); return 0;
         case 'V': std::puts("zx81list " ZX81_VERSION); return 0;
-        case ':':
-            usage_error(std::string("option '") + argv[previous] + "' needs a value");
+        case ':': {
+            const std::string word = argv[optind - 1];
+            usage_error("option '" +
+                        (word.compare(0, 2, "--") == 0 ? word : std::string("-") + static_cast<char>(optopt)) +
+                        "' needs a value");
             return 2;
-        default:
-            if (optopt != 0) {
+        }
+        default: {
+            const std::string word = argv[optind - 1];
+            if (word.compare(0, 2, "--") != 0) {
                 usage_error(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
+            } else if (word.find('=') != std::string::npos && optopt != 0) {
+                usage_error("option '" + word.substr(0, word.find('=')) + "' takes no value");
             } else {
-                usage_error(std::string("unknown option '") + argv[previous] + "'");
+                usage_error("unknown option '" + word + "'");
             }
             return 2;
+        }
         }
     }
     for (int i = optind; i < argc; ++i) settings.files.emplace_back(argv[i]);

@@ -23,9 +23,7 @@ std::string size_between(unsigned from, unsigned to) {
 std::string display_kind(const PFileModel& m) {
     if (m.vars < m.d_file) return "?";
     const unsigned size = m.vars - m.d_file;
-    if (size == 25) return "collapsed";
-    if (size == 1 + 24 * 33) return "full";
-    return "partly collapsed";
+    return size == 1 + 24 * 33 ? "full" : "collapsed";
 }
 
 std::string autostart(const PFileModel& m) {
