@@ -67,9 +67,12 @@ bool read_input(const std::string& name, std::vector<uint8_t>& bytes, std::size_
 int parse_list_options(int argc, char** argv, ListSettings& settings) {
     enum { screen_option = 256 };
     static const struct option long_options[] = {
-        {"style", required_argument, nullptr, 's'}, {"info", no_argument, nullptr, 'i'},
-        {"screen", no_argument, nullptr, screen_option}, {"check", no_argument, nullptr, 'c'},
-        {"help", no_argument, nullptr, 'h'}, {"version", no_argument, nullptr, 'V'},
+        {"style", required_argument, nullptr, 's'},
+        {"info", no_argument, nullptr, 'i'},
+        {"screen", no_argument, nullptr, screen_option},
+        {"check", no_argument, nullptr, 'c'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
@@ -84,20 +87,31 @@ int parse_list_options(int argc, char** argv, ListSettings& settings) {
             } else if (std::strcmp(optarg, "zmakebas") == 0) {
                 settings.style = ListStyle::zmakebas;
             } else {
-                usage_error(std::string("unknown style '") + optarg +
-                            "' (readable or zmakebas)");
+                usage_error(std::string("unknown style '") + optarg + "' (readable or zmakebas)");
                 return 2;
             }
             break;
-        case 'i': settings.info = true; break;
-        case screen_option: settings.screen = true; break;
-        case 'c': settings.check = true; break;
-        case 'h': std::fputs(usage_text, stdout); return 0;
-        case 'V': std::puts("zx81list " ZX81_VERSION); return 0;
+        case 'i':
+            settings.info = true;
+            break;
+        case screen_option:
+            settings.screen = true;
+            break;
+        case 'c':
+            settings.check = true;
+            break;
+        case 'h':
+            std::fputs(usage_text, stdout);
+            return 0;
+        case 'V':
+            std::puts("zx81list " ZX81_VERSION);
+            return 0;
         case ':': {
             const std::string word = argv[optind - 1];
             usage_error("option '" +
-                        (word.compare(0, 2, "--") == 0 ? word : std::string("-") + static_cast<char>(optopt)) +
+                        (word.compare(0, 2, "--") == 0
+                             ? word
+                             : std::string("-") + static_cast<char>(optopt)) +
                         "' needs a value");
             return 2;
         }
@@ -114,7 +128,8 @@ int parse_list_options(int argc, char** argv, ListSettings& settings) {
         }
         }
     }
-    for (int i = optind; i < argc; ++i) settings.files.emplace_back(argv[i]);
+    for (int i = optind; i < argc; ++i)
+        settings.files.emplace_back(argv[i]);
     if (settings.files.empty()) {
         usage_error("no input file");
         return 2;
@@ -154,8 +169,7 @@ int zx81list_main(int argc, char** argv) {
         if (settings.check) {
             const std::vector<Finding> findings = check_p_file(model);
             for (const Finding& f : findings) {
-                std::printf("%s: offset 0x%04zX: %s\n", name.c_str(), f.offset,
-                            f.message.c_str());
+                std::printf("%s: offset 0x%04zX: %s\n", name.c_str(), f.offset, f.message.c_str());
             }
             if (!findings.empty() && status == 0) status = 1;
         }

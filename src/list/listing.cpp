@@ -16,7 +16,8 @@ std::string hex4(std::size_t value) {
 
 std::string join(const std::vector<std::string>& parts) {
     std::string text;
-    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
     return text;
 }
 
@@ -28,8 +29,8 @@ std::vector<std::string> line_problems(const ProgramLine& line, const ProgramLin
         problems.push_back("line number " + std::to_string(line.number) + " is above 9999");
     }
     if (previous != nullptr && line.number <= previous->number) {
-        problems.push_back("line number " + std::to_string(line.number) +
-                           " does not follow line " + std::to_string(previous->number));
+        problems.push_back("line number " + std::to_string(line.number) + " does not follow line " +
+                           std::to_string(previous->number));
     }
     if (!line.has_newline) {
         problems.push_back("the line has no NEWLINE before D_FILE");
@@ -67,8 +68,7 @@ Listing list_program(const PFileModel& model, ListStyle style) {
         previous = &line;
     }
     const std::size_t d_file = offset_of_address(model.d_file);
-    if (style == ListStyle::zmakebas &&
-        model.program_end != d_file) {
+    if (style == ListStyle::zmakebas && model.program_end != d_file) {
         const std::string why = "the program area ends at " +
                                 hex4(p_file_origin + model.program_end) + ", D_FILE is " +
                                 hex4(model.d_file);

@@ -33,8 +33,8 @@ class Checker {
 
     std::vector<Finding> run() {
         if (size_ < system_variables_size) {
-            add(size_, "the file ends inside the system variables (" + plural(size_, "byte") +
-                           " of 116)");
+            add(size_,
+                "the file ends inside the system variables (" + plural(size_, "byte") + " of 116)");
             return findings_;
         }
         check_system_variables();
@@ -55,7 +55,8 @@ class Checker {
 
     void check_system_variables() {
         if (m_.versn != 0) {
-            add(sysvar::versn, "VERSN is " + std::to_string(m_.versn) + ", not 0: not a ZX81 program");
+            add(sysvar::versn,
+                "VERSN is " + std::to_string(m_.versn) + ", not 0: not a ZX81 program");
         }
         if (m_.e_line < program_address) {
             add(sysvar::e_line, "E_LINE " + hex4(m_.e_line) + " is below the program start 0x407D");
@@ -81,7 +82,8 @@ class Checker {
             add(sysvar::vars, "VARS " + hex4(m_.vars) + " lies beyond the end of the file");
         }
         if (m_.e_line <= m_.vars) {
-            add(sysvar::e_line, "E_LINE " + hex4(m_.e_line) + " is not after VARS " + hex4(m_.vars));
+            add(sysvar::e_line,
+                "E_LINE " + hex4(m_.e_line) + " is not after VARS " + hex4(m_.vars));
         }
         if (m_.df_cc <= m_.d_file || m_.df_cc >= m_.vars) {
             add(sysvar::df_cc, "DF_CC " + hex4(m_.df_cc) + " lies outside the display file");
@@ -100,8 +102,8 @@ class Checker {
         for (const ProgramLine& line : m_.lines) {
             const std::string name = "line " + std::to_string(line.number);
             if (line.number < 1 || line.number > 9999) {
-                add(line.offset, "line number " + std::to_string(line.number) +
-                                     " is outside 1..9999");
+                add(line.offset,
+                    "line number " + std::to_string(line.number) + " is outside 1..9999");
             }
             if (previous != nullptr && line.number <= previous->number) {
                 add(line.offset, name + " follows line " + std::to_string(previous->number) +
@@ -110,8 +112,7 @@ class Checker {
             if (!line.has_newline) {
                 add(line.offset + 2, name + ": no NEWLINE before D_FILE");
             } else if (!line.length_ok) {
-                add(line.offset + 2, name + ": length field " +
-                                         std::to_string(line.length_field) +
+                add(line.offset + 2, name + ": length field " + std::to_string(line.length_field) +
                                          " does not end on its NEWLINE (it should be " +
                                          std::to_string(line.end - line.codes) + ")");
             }
@@ -175,8 +176,8 @@ class Checker {
             if (row_number == display_newlines - 1) break;
         }
         if (m_.display_newlines >= display_newlines && end < m_.display_end && inside(m_.vars)) {
-            add(end, "the display file ends " + plural(m_.display_end - end, "byte") +
-                         " before VARS");
+            add(end,
+                "the display file ends " + plural(m_.display_end - end, "byte") + " before VARS");
         }
     }
 
@@ -199,4 +200,6 @@ class Checker {
 
 } // namespace
 
-std::vector<Finding> check_p_file(const PFileModel& model) { return Checker(model).run(); }
+std::vector<Finding> check_p_file(const PFileModel& model) {
+    return Checker(model).run();
+}

@@ -17,8 +17,8 @@
 #include "program/p_file_model.h"
 
 struct Finding {
-    std::size_t offset = 0;  // file offset of the damage
-    std::string message;     // what is wrong
+    std::size_t offset = 0; // file offset of the damage
+    std::string message;    // what is wrong
 };
 
 /// Every finding in the file, ordered by offset; empty for a sound file.

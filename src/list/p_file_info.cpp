@@ -58,21 +58,21 @@ std::string p_file_info(const PFileModel& m) {
     }
     line("VERSN:      ", std::to_string(m.versn) + (m.versn == 0 ? " (ZX81)" : " (not a ZX81)"));
     line("program:    ", size_between(program_address, m.d_file) + ", " +
-                            std::to_string(m.lines.size()) +
-                            (m.lines.size() == 1 ? " line" : " lines"));
+                             std::to_string(m.lines.size()) +
+                             (m.lines.size() == 1 ? " line" : " lines"));
     line("display:    ", size_between(m.d_file, m.vars) + ", " + display_kind(m));
     const bool walked = m.end_marker != no_offset && m.end_marker + 1 == m.variables_end &&
                         m.variables_end == offset_of_address(m.e_line);
     line("variables:  ", size_between(m.vars, m.e_line) + ", " +
-                            (walked ? std::to_string(m.variables.size()) +
-                                          (m.variables.size() == 1 ? " variable" : " variables")
-                                    : std::string("not readable as variables")));
+                             (walked ? std::to_string(m.variables.size()) +
+                                           (m.variables.size() == 1 ? " variable" : " variables")
+                                     : std::string("not readable as variables")));
     line("D_FILE:     ", hex4(m.d_file));
     line("VARS:       ", hex4(m.vars));
     line("E_LINE:     ", hex4(m.e_line) + " (E_LINE - 0x4009 = " +
-                            (m.e_line >= p_file_origin ? std::to_string(m.e_line - p_file_origin)
-                                                       : std::string("?")) +
-                            ")");
+                             (m.e_line >= p_file_origin ? std::to_string(m.e_line - p_file_origin)
+                                                        : std::string("?")) +
+                             ")");
     line("auto-start: ", autostart(m));
     line("TV system:  ", tv_system(m.margin));
     return text;

@@ -7,15 +7,17 @@
 namespace {
 
 const char* const block_graphics[11] = {
-    " ", "\u2598", "\u259D", "\u2580", "\u2596", "\u258C", "\u259E", "\u259B", "\u2592",
-    "\U0001FB8F", "\U0001FB8E",
+    " ",      "\u2598", "\u259D", "\u2580",     "\u2596",     "\u258C",
+    "\u259E", "\u259B", "\u2592", "\U0001FB8F", "\U0001FB8E",
 };
 const char* const inverse_block_graphics[11] = {
-    "\u2588", "\u259F", "\u2599", "\u2584", "\u259C", "\u2590", "\u259A", "\u2597",
-    "\U0001FB90", "\U0001FB91", "\U0001FB92",
+    "\u2588", "\u259F", "\u2599",     "\u2584",     "\u259C",     "\u2590",
+    "\u259A", "\u2597", "\U0001FB90", "\U0001FB91", "\U0001FB92",
 };
 
-std::string code_escape(uint8_t code) { return "\\{" + std::to_string(code) + "}"; }
+std::string code_escape(uint8_t code) {
+    return "\\{" + std::to_string(code) + "}";
+}
 
 /// How a keyword token is spaced in a listing.
 enum class Spacing { none, after, both };
@@ -23,9 +25,19 @@ enum class Spacing { none, after, both };
 Spacing keyword_spacing(uint8_t code) {
     if (code < 0xC0) return Spacing::none; // RND, INKEY$, PI
     switch (code) {
-    case 0xD8: case 0xDB: case 0xDC: case 0xDD: return Spacing::none; // ** <= >= <>
-    case 0xD9: case 0xDA: case 0xDE: case 0xDF: case 0xE0: return Spacing::both; // OR AND THEN TO STEP
-    default: return code >= 0xE1 ? Spacing::both : Spacing::after;
+    case 0xD8:
+    case 0xDB:
+    case 0xDC:
+    case 0xDD:
+        return Spacing::none; // ** <= >= <>
+    case 0xD9:
+    case 0xDA:
+    case 0xDE:
+    case 0xDF:
+    case 0xE0:
+        return Spacing::both; // OR AND THEN TO STEP
+    default:
+        return code >= 0xE1 ? Spacing::both : Spacing::after;
     }
 }
 
@@ -122,6 +134,7 @@ std::string readable_characters(const std::vector<uint8_t>& bytes, std::size_t o
             w.put(code_escape(c));
         }
     }
-    for (std::size_t i = count; i < width; ++i) w.put(" ");
+    for (std::size_t i = count; i < width; ++i)
+        w.put(" ");
     return w.finish();
 }

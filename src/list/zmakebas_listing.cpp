@@ -11,15 +11,19 @@
 
 namespace {
 
-std::string code_escape(uint8_t code) { return "\\{" + std::to_string(code) + "}"; }
+std::string code_escape(uint8_t code) {
+    return "\\{" + std::to_string(code) + "}";
+}
 
-bool is_alnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+bool is_alnum(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
 
 /// The escapes of the block graphics 0x00-0x0A and 0x80-0x8A (0x00 is a plain space).
-const char* const block_escapes[11] = {" ", "\\' ", "\\ '", "\\''", "\\. ", "\\: ",
-                                       "\\.'", "\\:'", "\\!:", "\\!.", "\\!'"};
-const char* const inverse_block_escapes[11] = {"\\::", "\\.:", "\\:.", "\\..", "\\':", "\\ :",
-                                               "\\'.", "\\ .", "\\|:", "\\|.", "\\|'"};
+const char* const block_escapes[11] = {
+    " ", "\\' ", "\\ '", "\\''", "\\. ", "\\: ", "\\.'", "\\:'", "\\!:", "\\!.", "\\!'"};
+const char* const inverse_block_escapes[11] = {
+    "\\::", "\\.:", "\\:.", "\\..", "\\':", "\\ :", "\\'.", "\\ .", "\\|:", "\\|.", "\\|'"};
 
 enum class Mode { code, string, rem };
 
@@ -53,7 +57,8 @@ bool is_keyword_word(const std::string& lower) {
         const char* word = keyword_text(static_cast<uint8_t>(code));
         if (word == nullptr || !std::isalpha(static_cast<unsigned char>(word[0]))) continue;
         std::string w(word);
-        for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (char& ch : w)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         if (w == lower) return true;
     }
     return false;
@@ -63,7 +68,8 @@ bool is_keyword_word(const std::string& lower) {
 /// keyword by zmakebas.
 bool run_reads_as_keyword(const std::string& run, int next) {
     std::string lower = run;
-    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (char& ch : lower)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     if (is_keyword_word(lower)) return true;
     if (next == 0x0D && (lower == "str" || lower == "chr" || lower == "inkey")) return true;
     if (next == code_to && lower == "go") return true;
@@ -97,8 +103,8 @@ std::string exact_value_text(const uint8_t* bytes) {
     const bool zero = std::all_of(bytes, bytes + 5, [](uint8_t b) { return b == 0; });
     if (!zero && (bytes[0] == 0 || (bytes[1] & 0x80) != 0)) return "";
     char buffer[64];
-    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer,
-                                                 decode_zx81_number(bytes));
+    const std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof buffer, decode_zx81_number(bytes));
     std::string text(buffer, r.ptr);
     for (char& c : text) {
         if (c == 'e') c = 'E';
@@ -210,14 +216,15 @@ class Writer {
     std::size_t letters_at(std::size_t i) {
         std::size_t end = i;
         std::string run;
-        while (end < count_ && is_letter_code(codes_[end])) run += letter_char(codes_[end++]);
+        while (end < count_ && is_letter_code(codes_[end]))
+            run += letter_char(codes_[end++]);
         const int next = end < count_ ? codes_[end] : -1;
         // Right after a number a first letter that would lengthen it is escaped anyway.
         std::size_t escaped =
-            guard_ && strtod_length(guard_text_ + run.substr(0, 1) + "0") > guard_text_.size()
-                ? 1
-                : 0;
-        while (escaped < run.size() && run_reads_as_keyword(run.substr(escaped), next)) ++escaped;
+            guard_ && strtod_length(guard_text_ + run.substr(0, 1) + "0") > guard_text_.size() ? 1
+                                                                                               : 0;
+        while (escaped < run.size() && run_reads_as_keyword(run.substr(escaped), next))
+            ++escaped;
         for (std::size_t k = i; k < end; ++k) {
             if (k - i < escaped) {
                 emit(code_escape(codes_[k]), codes_[k]);
@@ -284,11 +291,11 @@ class Writer {
     std::size_t count_;
     std::string out_;
     Mode mode_ = Mode::code;
-    int last_code_ = -1;          // the code of the last piece; -1 for none or a number
-    std::size_t last_piece_ = 0;  // where the last piece starts in `out_`
-    bool keyword_pad_ = false;    // `out_` ends with the space after a keyword
-    bool guard_ = false;          // the last piece is a number that must not grow
-    std::string guard_text_;      // that number's text, as strtod reads it
+    int last_code_ = -1;         // the code of the last piece; -1 for none or a number
+    std::size_t last_piece_ = 0; // where the last piece starts in `out_`
+    bool keyword_pad_ = false;   // `out_` ends with the space after a keyword
+    bool guard_ = false;         // the last piece is a number that must not grow
+    std::string guard_text_;     // that number's text, as strtod reads it
 };
 
 } // namespace

@@ -69,7 +69,8 @@ void parse_display(PFileModel& m) {
     while (pos < m.display_end && m.rows.size() < 25) {
         DisplayRow row;
         row.offset = pos;
-        while (pos < m.display_end && b[pos] != code_newline) ++pos;
+        while (pos < m.display_end && b[pos] != code_newline)
+            ++pos;
         row.length = pos - row.offset;
         row.has_newline = pos < m.display_end;
         if (row.has_newline) ++pos;
@@ -87,19 +88,31 @@ std::size_t variable_size(const std::vector<uint8_t>& b, std::size_t pos, std::s
         return header + get_le16(b, pos + 1);
     };
     switch (first >> 5) {
-    case 0x3: kind = VariableKind::number; return 6;
-    case 0x7: kind = VariableKind::for_loop; return 18;
-    case 0x2: kind = VariableKind::string; return with_length(3);
-    case 0x4: kind = VariableKind::number_array; return with_length(3);
-    case 0x6: kind = VariableKind::char_array; return with_length(3);
+    case 0x3:
+        kind = VariableKind::number;
+        return 6;
+    case 0x7:
+        kind = VariableKind::for_loop;
+        return 18;
+    case 0x2:
+        kind = VariableKind::string;
+        return with_length(3);
+    case 0x4:
+        kind = VariableKind::number_array;
+        return with_length(3);
+    case 0x6:
+        kind = VariableKind::char_array;
+        return with_length(3);
     case 0x5: {
         kind = VariableKind::long_name_number;
         std::size_t p = pos + 1;
-        while (p < limit && (b[p] & 0x80) == 0) ++p;
+        while (p < limit && (b[p] & 0x80) == 0)
+            ++p;
         if (p >= limit) return 0;
         return p + 1 - pos + 5;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "list/listing.h"
+#include <gtest/gtest.h>
 
 #include "list/zmakebas_reader.h"
 #include "program/p_file_builder.h"
@@ -37,7 +37,8 @@ void expect_rebuilds(const std::vector<uint8_t>& file) {
 
 std::vector<uint8_t> range(int from, int to) {
     std::vector<uint8_t> codes;
-    for (int c = from; c <= to; ++c) codes.push_back(static_cast<uint8_t>(c));
+    for (int c = from; c <= to; ++c)
+        codes.push_back(static_cast<uint8_t>(c));
     return codes;
 }
 
@@ -91,34 +92,39 @@ TEST(Listing, EmptyProgram) {
 }
 
 TEST(Listing, LinesTheNotationCannotExpress) {
-    std::vector<uint8_t> file = build_p_file({text_line(10, "CLS"), text_line(20, "STOP"),
-                                              {30, {}}, rem_line(40, std::vector<uint8_t>(500, 0xC9))});
-    file[0x74 + 6 + 1] = 5;      // line 20 becomes 5
-    file[0x74 + 12] = 0x27;      // line 30 becomes 10000
+    std::vector<uint8_t> file = build_p_file({text_line(10, "CLS"),
+                                              text_line(20, "STOP"),
+                                              {30, {}},
+                                              rem_line(40, std::vector<uint8_t>(500, 0xC9))});
+    file[0x74 + 6 + 1] = 5; // line 20 becomes 5
+    file[0x74 + 12] = 0x27; // line 30 becomes 10000
     file[0x74 + 12 + 1] = 0x10;
-    file[0x74 + 12 + 2] = 2;     // and its length field 2
+    file[0x74 + 12 + 2] = 2; // and its length field 2
     const Listing listing = zmakebas_listing(file);
     const std::string long_rem = "40 REM " + [] {
         std::string s;
-        for (int i = 0; i < 500; ++i) s += "\\{201}";
+        for (int i = 0; i < 500; ++i)
+            s += "\\{201}";
         return s;
     }();
-    EXPECT_EQ(listing.text,
-              "10 CLS\n"
-              "# line number 5 does not follow line 10\n"
-              "5 STOP\n"
-              "# line number 10000 is above 9999; length field 2 does not end on the line's NEWLINE\n"
-              "10000\n"
-              "# line number 40 does not follow line 10000; the text is 3007 characters, more than "
-              "the 2029 zmakebas reads\n" +
-                  long_rem + "\n");
-    EXPECT_EQ(listing.warnings,
-              (std::vector<std::string>{
-                  "line 5: line number 5 does not follow line 10",
-                  "line 10000: line number 10000 is above 9999; length field 2 does not end on "
-                  "the line's NEWLINE",
-                  "line 40: line number 40 does not follow line 10000; the text is 3007 characters, "
-                  "more than the 2029 zmakebas reads"}));
+    EXPECT_EQ(
+        listing.text,
+        "10 CLS\n"
+        "# line number 5 does not follow line 10\n"
+        "5 STOP\n"
+        "# line number 10000 is above 9999; length field 2 does not end on the line's NEWLINE\n"
+        "10000\n"
+        "# line number 40 does not follow line 10000; the text is 3007 characters, more than "
+        "the 2029 zmakebas reads\n" +
+            long_rem + "\n");
+    EXPECT_EQ(
+        listing.warnings,
+        (std::vector<std::string>{
+            "line 5: line number 5 does not follow line 10",
+            "line 10000: line number 10000 is above 9999; length field 2 does not end on "
+            "the line's NEWLINE",
+            "line 40: line number 40 does not follow line 10000; the text is 3007 characters, "
+            "more than the 2029 zmakebas reads"}));
 }
 
 TEST(Listing, ProgramAreaNotEndingAtDFile) {
@@ -129,8 +135,7 @@ TEST(Listing, ProgramAreaNotEndingAtDFile) {
     EXPECT_EQ(listing.warnings,
               std::vector<std::string>{"the program area ends at 0x4083, D_FILE is 0x4084"});
     put_le16(file, sysvar::d_file, 0x4082); // inside the line
-    EXPECT_EQ(zmakebas_listing(file).text,
-              "# the line has no NEWLINE before D_FILE\n10 CLS\n");
+    EXPECT_EQ(zmakebas_listing(file).text, "# the line has no NEWLINE before D_FILE\n10 CLS\n");
 }
 
 TEST(Listing, ReadableStyleHasNoComments) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "list/p_file_check.h"
+#include <gtest/gtest.h>
 
 #include <cstdio>
 
@@ -23,22 +23,23 @@ using Lines = std::vector<std::string>;
 
 /// A small program: three lines, line 10 at 0x407D (offset 0x74).
 std::vector<BasicLine> sample_lines() {
-    return {text_line(10, "PRINT \"HELLO\""), text_line(20, "LET A=A+1"),
-            text_line(30, "GOTO 10")};
+    return {text_line(10, "PRINT \"HELLO\""), text_line(20, "LET A=A+1"), text_line(30, "GOTO 10")};
 }
 
-std::vector<uint8_t> sample() { return build_p_file(sample_lines()); }
+std::vector<uint8_t> sample() {
+    return build_p_file(sample_lines());
+}
 
 TEST(Check, CleanFilesOfEveryShapeGiveNoFinding) {
     BuildOptions full;
     full.full_display = true;
     full.screen = {{0x2D, 0x2A, 0x31, 0x31, 0x34}, {}, std::vector<uint8_t>(32, 0x80)};
     BuildOptions variables;
-    variables.variables = {0x66, 0x81, 0, 0, 0, 0,                     // A = 1
-                           0x46, 0x02, 0x00, 0x2D, 0x2E,               // A$ = "HI"
-                           0xA7, 0xA6, 0x82, 0, 0, 0, 0,               // BA (long name) = 2
-                           0xEE, 0x81, 0, 0, 0, 0, 0x84, 0x20, 0, 0, 0, // FOR I
-                           0x81, 0, 0, 0, 0, 0x0A, 0x00};
+    variables.variables = {0x66, 0x81, 0,    0,    0,    0,       // A = 1
+                           0x46, 0x02, 0x00, 0x2D, 0x2E,          // A$ = "HI"
+                           0xA7, 0xA6, 0x82, 0,    0,    0,    0, // BA (long name) = 2
+                           0xEE, 0x81, 0,    0,    0,    0,    0x84, 0x20, 0, 0, 0, // FOR I
+                           0x81, 0,    0,    0,    0,    0x0A, 0x00};
     BuildOptions autostart_ntsc;
     autostart_ntsc.autostart = 20;
     autostart_ntsc.margin = 31;
@@ -51,11 +52,13 @@ TEST(Check, CleanFilesOfEveryShapeGiveNoFinding) {
         build_p_file(sample_lines(), variables),
         build_p_file(sample_lines(), autostart_ntsc),
         build_p_file(sample_lines(), collapsed_screen),
-        build_p_file({rem_line(1, {0x76, 0x7E, 0x0B, 0x7E, 0x76, 0x00}), text_line(2, "RAND USR 16514")}),
+        build_p_file(
+            {rem_line(1, {0x76, 0x7E, 0x0B, 0x7E, 0x76, 0x00}), text_line(2, "RAND USR 16514")}),
         build_p_file({text_line(1, "PRINT \"\\{126}\\{118}\""), text_line(9999, "STOP")}),
         build_p_file({rem_line(5, std::vector<uint8_t>(2000, 0xFF))}, full),
     };
-    for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(findings(files[i]), Lines{}) << i;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(findings(files[i]), Lines{}) << i;
 }
 
 // The sample: line 10 at offset 0x74, line 20 at 0x81, line 30 at 0x92, D_FILE 0x40A9 (offset
@@ -71,21 +74,24 @@ TEST(Check, SampleLayout) {
 TEST(Check, FlippedBitInALineLength) {
     std::vector<uint8_t> file = sample();
     file[0x76] ^= 0x04;
-    EXPECT_EQ(findings(file),
-              Lines{"0x0076: line 10: length field 13 does not end on its NEWLINE (it should be 9)"});
+    EXPECT_EQ(
+        findings(file),
+        Lines{"0x0076: line 10: length field 13 does not end on its NEWLINE (it should be 9)"});
 }
 
 TEST(Check, TruncatedFile) {
     std::vector<uint8_t> file = sample();
     file.pop_back();
-    EXPECT_EQ(findings(file),
-              (Lines{"0x0007: VARS 0x40C2 lies beyond the end of the file",
-                     "0x00B9: the file is truncated: E_LINE 0x40C3 makes it 186 bytes, it has 185"}));
+    EXPECT_EQ(
+        findings(file),
+        (Lines{"0x0007: VARS 0x40C2 lies beyond the end of the file",
+               "0x00B9: the file is truncated: E_LINE 0x40C3 makes it 186 bytes, it has 185"}));
     file.resize(166); // into the display file
-    EXPECT_EQ(findings(file),
-              (Lines{"0x0007: VARS 0x40C2 lies beyond the end of the file",
-                     "0x00A0: the display file has 6 NEWLINEs, not 25",
-                     "0x00A6: the file is truncated: E_LINE 0x40C3 makes it 186 bytes, it has 166"}));
+    EXPECT_EQ(
+        findings(file),
+        (Lines{"0x0007: VARS 0x40C2 lies beyond the end of the file",
+               "0x00A0: the display file has 6 NEWLINEs, not 25",
+               "0x00A6: the file is truncated: E_LINE 0x40C3 makes it 186 bytes, it has 166"}));
 }
 
 TEST(Check, TrailingBytes) {
@@ -107,16 +113,19 @@ TEST(Check, WrongELine) {
     put_le16(file, sysvar::e_line, 0x40D0);
     put_le16(file, sysvar::vars, 0x40C0);
     file.resize(0xC7, 0x76);
-    EXPECT_EQ(findings(file),
-              (Lines{"0x00A0: the display file has 23 NEWLINEs, not 25",
-                     "0x00C6: the variables do not end with the 0x80 marker before E_LINE (found 0x76)"}));
+    EXPECT_EQ(
+        findings(file),
+        (Lines{
+            "0x00A0: the display file has 23 NEWLINEs, not 25",
+            "0x00C6: the variables do not end with the 0x80 marker before E_LINE (found 0x76)"}));
 }
 
 TEST(Check, MissingEndMarker) {
     std::vector<uint8_t> file = sample();
     file.back() = 0x00;
-    EXPECT_EQ(findings(file),
-              Lines{"0x00B9: the variables do not end with the 0x80 marker before E_LINE (found 0x00)"});
+    EXPECT_EQ(
+        findings(file),
+        Lines{"0x00B9: the variables do not end with the 0x80 marker before E_LINE (found 0x00)"});
     file.pop_back(); // gone, and E_LINE moved back with it
     put_le16(file, sysvar::e_line, 0x40C2);
     EXPECT_EQ(findings(file), (Lines{"0x0007: VARS 0x40C2 lies beyond the end of the file",
@@ -142,7 +151,8 @@ TEST(Check, LineNumbersOutOfRange) {
 
 TEST(Check, NumberMarkerCutShort) {
     const std::vector<uint8_t> file = build_p_file({{10, {0xF5, 0x1D, 0x7E, 0x81, 0x00}}});
-    EXPECT_EQ(findings(file), Lines{"0x007A: line 10: number marker with only 2 bytes of its 5 after it"});
+    EXPECT_EQ(findings(file),
+              Lines{"0x007A: line 10: number marker with only 2 bytes of its 5 after it"});
 }
 
 TEST(Check, LinesNotEndingAtDFile) {
@@ -172,8 +182,8 @@ TEST(Check, DisplayFile) {
     BuildOptions options;
     options.screen = {std::vector<uint8_t>(32, 0x26)};
     std::vector<uint8_t> file = build_p_file({}, options);
-    file[0x75 + 31] = 0xF5;  // a token on the screen
-    file[0x75 + 32] = 0x26;  // row 1 runs into row 2
+    file[0x75 + 31] = 0xF5; // a token on the screen
+    file[0x75 + 32] = 0x26; // row 1 runs into row 2
     EXPECT_EQ(findings(file), (Lines{"0x0074: the display file has 24 NEWLINEs, not 25",
                                      "0x0075: display row 1 has 33 characters, more than 32",
                                      "0x0094: display row 1 holds code 0xF5, not a character"}));
@@ -220,7 +230,8 @@ TEST(Check, SystemVariables) {
 TEST(Check, FileShorterThanTheSystemVariables) {
     EXPECT_EQ(findings(std::vector<uint8_t>(50, 0)),
               Lines{"0x0032: the file ends inside the system variables (50 bytes of 116)"});
-    EXPECT_EQ(findings({}), Lines{"0x0000: the file ends inside the system variables (0 bytes of 116)"});
+    EXPECT_EQ(findings({}),
+              Lines{"0x0000: the file ends inside the system variables (0 bytes of 116)"});
 }
 
 } // namespace

@@ -1,12 +1,14 @@
-#include <gtest/gtest.h>
 #include "list/p_file_info.h"
+#include <gtest/gtest.h>
 
 #include "program/p_file_builder.h"
 #include "program/system_variables.h"
 
 namespace {
 
-std::string info_of(const std::vector<uint8_t>& file) { return p_file_info(parse_p_file(file)); }
+std::string info_of(const std::vector<uint8_t>& file) {
+    return p_file_info(parse_p_file(file));
+}
 
 TEST(Info, SmallProgram) {
     BuildOptions options;
@@ -54,7 +56,8 @@ TEST(Info, OddValues) {
     EXPECT_NE(info.find("TV system:  unknown (MARGIN 40)\n"), std::string::npos) << info;
     EXPECT_NE(info.find("auto-start: none (NXTLIN 0x4080 points at no line)\n"), std::string::npos)
         << info;
-    EXPECT_NE(info.find("display:    ? (0x4000 lies before 0x4083), ?\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("display:    ? (0x4000 lies before 0x4083), ?\n"), std::string::npos)
+        << info;
     EXPECT_EQ(info_of({1, 2, 3}), "file:       3 bytes\n"
                                   "system:     too short for the system variables (116 bytes)\n");
 }
@@ -65,7 +68,8 @@ TEST(Screen, CollapsedRowsArePadded) {
     const std::string screen = p_file_screen(parse_p_file(build_p_file({}, options)));
     std::string expected = "HI" + std::string(30, ' ') + "\n" + std::string(32, ' ') + "\n" +
                            "[A]▒ █" + std::string(28, ' ') + "\n";
-    for (int row = 3; row < 24; ++row) expected += std::string(32, ' ') + "\n";
+    for (int row = 3; row < 24; ++row)
+        expected += std::string(32, ' ') + "\n";
     EXPECT_EQ(screen, expected);
 }
 
@@ -77,7 +81,8 @@ TEST(Screen, FullDisplay) {
     options.screen[23] = {0x26};
     const std::string screen = p_file_screen(parse_p_file(build_p_file({}, options)));
     std::string expected = std::string(32, 'Z') + "\n";
-    for (int row = 1; row < 23; ++row) expected += std::string(32, ' ') + "\n";
+    for (int row = 1; row < 23; ++row)
+        expected += std::string(32, ' ') + "\n";
     expected += "A" + std::string(31, ' ') + "\n";
     EXPECT_EQ(screen, expected);
 }

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "list/readable_listing.h"
+#include <gtest/gtest.h>
 
 #include "list/listing.h"
 #include "program/p_file_builder.h"
@@ -12,7 +12,8 @@ std::string listing_of(const std::vector<BasicLine>& lines, ListStyle style = Li
 
 std::vector<uint8_t> range(int from, int to) {
     std::vector<uint8_t> codes;
-    for (int c = from; c <= to; ++c) codes.push_back(static_cast<uint8_t>(c));
+    for (int c = from; c <= to; ++c)
+        codes.push_back(static_cast<uint8_t>(c));
     return codes;
 }
 
@@ -20,16 +21,16 @@ TEST(ReadableListing, EveryKeywordBetweenTwoLetters) {
     // Statements and THEN TO STEP OR AND get a space on both sides, functions one after,
     // RND INKEY$ PI and the symbols none.
     const char* const expected[] = {
-        "A\\{192}B",                                       // 0xC0 stands for itself below
-        "AAT B", "ATAB B", "A\\{195}B", "ACODE B", "AVAL B", "ALEN B", "ASIN B", "ACOS B",
-        "ATAN B", "AASN B", "AACS B", "AATN B", "ALN B", "AEXP B", "AINT B", "ASQR B",
-        "ASGN B", "AABS B", "APEEK B", "AUSR B", "ASTR$ B", "ACHR$ B", "ANOT B", "A**B",
-        "A OR B", "A AND B", "A<=B", "A>=B", "A<>B", "A THEN B", "A TO B", "A STEP B",
-        "A LPRINT B", "A LLIST B", "A STOP B", "A SLOW B", "A FAST B", "A NEW B",
-        "A SCROLL B", "A CONT B", "A DIM B", "A REM B", "A FOR B", "A GOTO B", "A GOSUB B",
-        "A INPUT B", "A LOAD B", "A LIST B", "A LET B", "A PAUSE B", "A NEXT B", "A POKE B",
-        "A PRINT B", "A PLOT B", "A RUN B", "A SAVE B", "A RAND B", "A IF B", "A CLS B",
-        "A UNPLOT B", "A CLEAR B", "A RETURN B", "A COPY B",
+        "A\\{192}B", // 0xC0 stands for itself below
+        "AAT B",     "ATAB B",   "A\\{195}B", "ACODE B",    "AVAL B",     "ALEN B",     "ASIN B",
+        "ACOS B",    "ATAN B",   "AASN B",    "AACS B",     "AATN B",     "ALN B",      "AEXP B",
+        "AINT B",    "ASQR B",   "ASGN B",    "AABS B",     "APEEK B",    "AUSR B",     "ASTR$ B",
+        "ACHR$ B",   "ANOT B",   "A**B",      "A OR B",     "A AND B",    "A<=B",       "A>=B",
+        "A<>B",      "A THEN B", "A TO B",    "A STEP B",   "A LPRINT B", "A LLIST B",  "A STOP B",
+        "A SLOW B",  "A FAST B", "A NEW B",   "A SCROLL B", "A CONT B",   "A DIM B",    "A REM B",
+        "A FOR B",   "A GOTO B", "A GOSUB B", "A INPUT B",  "A LOAD B",   "A LIST B",   "A LET B",
+        "A PAUSE B", "A NEXT B", "A POKE B",  "A PRINT B",  "A PLOT B",   "A RUN B",    "A SAVE B",
+        "A RAND B",  "A IF B",   "A CLS B",   "A UNPLOT B", "A CLEAR B",  "A RETURN B", "A COPY B",
     };
     for (int code = 0xC1; code <= 0xFF; ++code) {
         const std::vector<BasicLine> lines{{10, {0x26, static_cast<uint8_t>(code), 0x27}}};
@@ -41,9 +42,13 @@ TEST(ReadableListing, EveryKeywordBetweenTwoLetters) {
 
 TEST(ReadableListing, EveryCharacter) {
     EXPECT_EQ(listing_of({rem_line(1, range(0x00, 0x3F))}),
-              "   1 REM  ▘▝▀▖▌▞▛▒🮏🮎\"£$:?()><=+-*/;,.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
+              "   1 REM  "
+              "▘▝▀▖▌▞▛▒🮏🮎\"£$:?()><=+-*/"
+              ";,.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
     EXPECT_EQ(listing_of({rem_line(2, range(0x80, 0xBF))}),
-              "   2 REM █▟▙▄▜▐▚▗🮐🮑🮒[\"£$:?()><=+-*/;,.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ]\n");
+              "   2 REM "
+              "█▟▙▄▜▐▚▗🮐🮑🮒[\"£$:?()><=+-*/"
+              ";,.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ]\n");
 }
 
 TEST(ReadableListing, CodesWithoutTextAreEscaped) {
@@ -64,20 +69,21 @@ TEST(ReadableListing, AProgram) {
         text_line(9999, "RAND USR 16514"),
         {123, {}},
     };
-    EXPECT_EQ(listing_of(lines),
-              "  10 REM HELLO\n"
-              "  20 PRINT AT 0,0;\"SAY \"\"HI\"\"\";TAB 5;[AB]\n"
-              "  30 FOR I=1 TO 10 STEP .5\n"
-              "  40 IF INKEY$=\"\" THEN GOTO 40\n"
-              "  50 LET A$=CHR$ 65+STR$ PI\n"
-              "  60 LET X=INT (RND*6)+1E3\n"
-              "  70 PRINT \"▒█🮐\"\n"
-              "  80 REM E▘\\{126}RNDTAN\n"
-              "9999 RAND USR 16514\n"
-              " 123\n");
+    EXPECT_EQ(listing_of(lines), "  10 REM HELLO\n"
+                                 "  20 PRINT AT 0,0;\"SAY \"\"HI\"\"\";TAB 5;[AB]\n"
+                                 "  30 FOR I=1 TO 10 STEP .5\n"
+                                 "  40 IF INKEY$=\"\" THEN GOTO 40\n"
+                                 "  50 LET A$=CHR$ 65+STR$ PI\n"
+                                 "  60 LET X=INT (RND*6)+1E3\n"
+                                 "  70 PRINT \"▒█🮐\"\n"
+                                 "  80 REM E▘\\{126}RNDTAN\n"
+                                 "9999 RAND USR 16514\n"
+                                 " 123\n");
 }
 
-TEST(ReadableListing, EmptyProgram) { EXPECT_EQ(listing_of({}), ""); }
+TEST(ReadableListing, EmptyProgram) {
+    EXPECT_EQ(listing_of({}), "");
+}
 
 TEST(ReadableListing, ScreenCharacters) {
     const std::vector<uint8_t> bytes{0x26, 0xA6, 0xA7, 0x00, 0x08, 0xF5};

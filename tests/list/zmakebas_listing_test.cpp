@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "list/zmakebas_listing.h"
+#include <gtest/gtest.h>
 
 #include <random>
 
@@ -30,7 +30,8 @@ std::vector<uint8_t> basic(const std::string& text) {
 
 std::vector<uint8_t> number_codes(const std::string& digits, Zx81Number hidden) {
     std::vector<uint8_t> codes;
-    for (char d : digits) codes.push_back(static_cast<uint8_t>(code_of_ascii(d)));
+    for (char d : digits)
+        codes.push_back(static_cast<uint8_t>(code_of_ascii(d)));
     codes.push_back(code_number);
     codes.insert(codes.end(), hidden.begin(), hidden.end());
     return codes;
@@ -396,7 +397,8 @@ TEST(ZmakebasListing, TrapsAroundTheText) {
         {{0xF5, 0x1B, 0x1E}, "PRINT \\{27}\\{30}"},
         {{0xF5, 0x26, 0x1B, 0x1E}, "PRINT A.\\{30}"},
     };
-    for (const LineCase& c : cases) EXPECT_EQ(round_trip(c.codes), c.text);
+    for (const LineCase& c : cases)
+        EXPECT_EQ(round_trip(c.codes), c.text);
 }
 
 TEST(ZmakebasListing, HiddenNumbersZmakebasWouldComputeDifferently) {
@@ -442,11 +444,10 @@ TEST(ZmakebasListing, NothingMayLengthenANumber) {
 TEST(ZmakebasListing, RandomLinesRebuild) {
     // Lines of codes drawn mostly from what programs hold, plus any code at all.
     std::mt19937 random(81);
-    const std::vector<uint8_t> common{0x00, 0x0B, 0x0B, 0x0C, 0x0E, 0x10, 0x11, 0x12, 0x13,
-                                      0x14, 0x15, 0x16, 0x17, 0x17, 0x1A, 0x1B, 0x1C, 0x1D,
-                                      0x1E, 0x2A, 0x2C, 0x34, 0x37, 0x38, 0x39, 0x3D, 0x26,
-                                      0x8E, 0x9B, 0x93, 0xDF, 0xD8, 0xEA, 0xCE, 0xD9, 0xEC,
-                                      0x40, 0x42, 0x7E, 0x0D, 0xAA, 0xB4};
+    const std::vector<uint8_t> common{
+        0x00, 0x0B, 0x0B, 0x0C, 0x0E, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x17,
+        0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x2A, 0x2C, 0x34, 0x37, 0x38, 0x39, 0x3D, 0x26, 0x8E,
+        0x9B, 0x93, 0xDF, 0xD8, 0xEA, 0xCE, 0xD9, 0xEC, 0x40, 0x42, 0x7E, 0x0D, 0xAA, 0xB4};
     for (int n = 0; n < 20000; ++n) {
         std::vector<uint8_t> codes;
         const int length = static_cast<int>(random() % 14);

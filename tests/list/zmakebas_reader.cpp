@@ -10,8 +10,12 @@
 
 namespace {
 
-bool alpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool alpha(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+bool digit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 int map_char(char c) {
     if (c >= 'a' && c <= 'z') return 0xA6 + (c - 'a');
@@ -111,13 +115,15 @@ std::vector<uint8_t> zmakebas_read(const std::string& text) {
         if (code == 0xEC) spellings.push_back("GO TO");
         if (code == 0xED) spellings.push_back("GO SUB");
         for (std::string w : spellings) {
-            for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (char& c : w)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             const bool anywhere = w == "<>" || w == "<=" || w == ">=";
             for (std::size_t p = copy.find(w); p != std::string::npos && p + w.size() <= limit;
                  p = copy.find(w, p + 1)) {
                 if (!anywhere && !free_at(p, w.size())) continue;
                 tokens[p] = {static_cast<uint8_t>(code), w.size()};
-                for (std::size_t k = p; k < p + w.size(); ++k) copy[k] = '\x01';
+                for (std::size_t k = p; k < p + w.size(); ++k)
+                    copy[k] = '\x01';
             }
         }
     }
@@ -143,7 +149,8 @@ std::vector<uint8_t> zmakebas_read(const std::string& text) {
         if (!in_string && token != tokens.end()) {
             codes.push_back(token->second.first);
             i += token->second.second;
-            while (i < text.size() && text[i] == ' ') ++i;
+            while (i < text.size() && text[i] == ' ')
+                ++i;
             continue;
         }
         const char c = text[i];
@@ -164,7 +171,8 @@ std::vector<uint8_t> zmakebas_read(const std::string& text) {
             char* end = nullptr;
             double value = std::strtod(text.c_str() + i, &end);
             const std::size_t n = static_cast<std::size_t>(end - (text.c_str() + i));
-            for (std::size_t k = 0; k < n; ++k) codes.push_back(static_cast<uint8_t>(map_char(text[i + k])));
+            for (std::size_t k = 0; k < n; ++k)
+                codes.push_back(static_cast<uint8_t>(map_char(text[i + k])));
             i += n;
             if (i < text.size() && text[i] == '|') {
                 value = std::strtod(text.c_str() + i + 1, &end);

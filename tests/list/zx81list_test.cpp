@@ -17,9 +17,9 @@ std::vector<uint8_t> hello() {
     BuildOptions options;
     options.autostart = 10;
     options.screen = {{0x2D, 0x2A, 0x31, 0x31, 0x34}};
-    return build_p_file({text_line(10, "REM HI"), text_line(20, "PRINT \"HELLO\";2**3"),
-                         text_line(30, "GOTO 20")},
-                        options);
+    return build_p_file(
+        {text_line(10, "REM HI"), text_line(20, "PRINT \"HELLO\";2**3"), text_line(30, "GOTO 20")},
+        options);
 }
 
 const char hello_readable[] = "  10 REM HI\n"
@@ -34,7 +34,7 @@ class Zx81List : public ::testing::Test {
     void SetUp() override {
         write_file(dir / "hello.p", hello());
         std::vector<uint8_t> damaged = hello();
-        damaged[0x76] ^= 0x01;  // line 10's length
+        damaged[0x76] ^= 0x01;   // line 10's length
         damaged.push_back(0x00); // and a trailing byte
         write_file(dir / "damaged.p", damaged);
     }
@@ -71,8 +71,10 @@ TEST_F(Zx81List, ListsInTheZmakebasStyle) {
 TEST_F(Zx81List, ZmakebasStyleWarnsAboutLinesItCannotRebuild) {
     const RunResult r = run_zx81list({"--style=zmakebas", "damaged.p"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "# length field 5 does not end on the line's NEWLINE\n" + std::string(hello_zmakebas));
-    EXPECT_EQ(r.err, "zx81list: damaged.p: line 10: length field 5 does not end on the line's NEWLINE\n");
+    EXPECT_EQ(r.out, "# length field 5 does not end on the line's NEWLINE\n" +
+                         std::string(hello_zmakebas));
+    EXPECT_EQ(r.err,
+              "zx81list: damaged.p: line 10: length field 5 does not end on the line's NEWLINE\n");
     const RunResult readable = run_zx81list({"damaged.p"}, dir.path());
     EXPECT_EQ(readable.status, 0);
     EXPECT_EQ(readable.out, hello_readable);
@@ -99,7 +101,8 @@ TEST_F(Zx81List, Screen) {
     const RunResult r = run_zx81list({"--screen", "hello.p"}, dir.path());
     EXPECT_EQ(r.status, 0);
     std::string expected = "HELLO" + std::string(27, ' ') + "\n";
-    for (int row = 1; row < 24; ++row) expected += std::string(32, ' ') + "\n";
+    for (int row = 1; row < 24; ++row)
+        expected += std::string(32, ' ') + "\n";
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.err, "");
 }
@@ -126,7 +129,8 @@ TEST_F(Zx81List, SeveralFilesGetHeaders) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "hello.p:\n" + std::string(hello_readable) + "\nhello.p:\n" + hello_readable);
     const RunResult z = run_zx81list({"-s", "zmakebas", "hello.p", "hello.p"}, dir.path());
-    EXPECT_EQ(z.out, "# hello.p\n" + std::string(hello_zmakebas) + "\n# hello.p\n" + hello_zmakebas);
+    EXPECT_EQ(z.out,
+              "# hello.p\n" + std::string(hello_zmakebas) + "\n# hello.p\n" + hello_zmakebas);
 }
 
 TEST_F(Zx81List, ReadsStandardInput) {
@@ -165,7 +169,8 @@ TEST_F(Zx81List, UsageErrors) {
     } cases[] = {
         {{}, "zx81list: no input file\n" + hint},
         {{"--info"}, "zx81list: no input file\n" + hint},
-        {{"--style=fancy", "hello.p"}, "zx81list: unknown style 'fancy' (readable or zmakebas)\n" + hint},
+        {{"--style=fancy", "hello.p"},
+         "zx81list: unknown style 'fancy' (readable or zmakebas)\n" + hint},
         {{"--colour", "hello.p"}, "zx81list: unknown option '--colour'\n" + hint},
         {{"-x", "hello.p"}, "zx81list: unknown option '-x'\n" + hint},
         {{"hello.p", "--style"}, "zx81list: option '--style' needs a value\n" + hint},

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "program/p_file_model.h"
+#include <gtest/gtest.h>
 
 #include "program/p_file_builder.h"
 #include "program/system_variables.h"
@@ -10,8 +10,8 @@ TEST(PFileModel, ParsesABuiltFile) {
     BuildOptions options;
     options.screen = {{0x26, 0x27}};
     options.variables = {0x66, 0x81, 0, 0, 0, 0, 0x46, 0x01, 0x00, 0x26};
-    const PFileModel m = parse_p_file(
-        build_p_file({text_line(10, "PRINT 1"), rem_line(20, {0x76, 0x7E})}, options));
+    const PFileModel m =
+        parse_p_file(build_p_file({text_line(10, "PRINT 1"), rem_line(20, {0x76, 0x7E})}, options));
     ASSERT_EQ(m.lines.size(), 2u);
     EXPECT_EQ(m.lines[0].offset, 116u);
     EXPECT_EQ(m.lines[0].number, 10);
@@ -35,13 +35,14 @@ TEST(PFileModel, ParsesABuiltFile) {
 }
 
 TEST(PFileModel, AWrongLengthFieldEndsAtTheNewline) {
-    std::vector<uint8_t> file = build_p_file({text_line(10, "PRINT .00048828125"), text_line(20, "STOP")});
+    std::vector<uint8_t> file =
+        build_p_file({text_line(10, "PRINT .00048828125"), text_line(20, "STOP")});
     file[118] = 40; // the line's length
     const PFileModel m = parse_p_file(file);
     ASSERT_EQ(m.lines.size(), 2u);
     EXPECT_FALSE(m.lines[0].length_ok);
     EXPECT_TRUE(m.lines[0].has_newline);
-    EXPECT_EQ(m.bytes[120 + 14], 0x76);  // the hidden form, exponent byte 0x76
+    EXPECT_EQ(m.bytes[120 + 14], 0x76);     // the hidden form, exponent byte 0x76
     EXPECT_EQ(code_count(m.lines[0]), 19u); // is skipped over
     EXPECT_EQ(m.lines[1].number, 20);
     EXPECT_TRUE(m.lines[1].length_ok);
