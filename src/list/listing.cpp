@@ -43,6 +43,11 @@ std::vector<std::string> line_problems(const ProgramLine& line, const ProgramLin
                            " characters, more than the " + std::to_string(zmakebas_line_limit) +
                            " zmakebas reads");
     }
+    if (code_count(line) + 1 > zmakebas_codes_limit) {
+        problems.push_back("the line holds " + std::to_string(code_count(line) + 1) +
+                           " bytes, more than zmakebas builds (" +
+                           std::to_string(zmakebas_codes_limit) + ")");
+    }
     return problems;
 }
 

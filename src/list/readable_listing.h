@@ -5,9 +5,9 @@
 //                 INKEY$, PI and the symbols ** <= >= <> with none
 //   numbers       the digits only; the hidden 0x7E + 5 bytes are left out (in a REM the
 //                 bytes are machine code and are all shown)
-//   block graphics  Unicode blocks: ▘ ▝ ▀ ▖ ▌ ▞ ▛ ▒ 🮏 🮎 and the inverses █ ▟ ▙ ▄ ▜ ▐ ▚ ▗ 🮐
-//   🮑 🮒 inverse text  in square brackets, a run sharing one pair: [HELLO] others        ""
-//   for the quote image, £ for the pound sign, \{n} for codes with no text
+//   block graphics  Unicode blocks: ▘ ▝ ▀ ▖ ▌ ▞ ▛ ▒ 🮏 🮎 and the inverses █ ▟ ▙ ▄ ▜ ▐ ▚ ▗
+//   🮐 🮑 🮒 inverse text  in square brackets, a run sharing one pair: [HELLO] others "" for
+//   the quote image, £ for the pound sign, \{n} for codes with no text
 #pragma once
 
 #include <cstdint>

@@ -25,5 +25,9 @@
 /// The largest text line zmakebas reads (without its line feed).
 constexpr std::size_t zmakebas_line_limit = 2029;
 
+/// The codes of a line (NEWLINE included) beyond which zmakebas stops with "line too big";
+/// its buffer holds 4096 bytes, the limit is set a little below with room for its bookkeeping.
+constexpr std::size_t zmakebas_codes_limit = 4085;
+
 /// The zmakebas text of one line, without the line number and without line feed.
 std::string zmakebas_codes(const uint8_t* codes, std::size_t count);

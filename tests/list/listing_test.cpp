@@ -127,6 +127,20 @@ TEST(Listing, LinesTheNotationCannotExpress) {
             "more than the 2029 zmakebas reads"}));
 }
 
+TEST(Listing, LineTooBigForZmakebasToBuild) {
+    std::string numbers = "PRINT 1";
+    for (int i = 0; i < 600; ++i)
+        numbers += ",1";
+    const Listing listing = zmakebas_listing(build_p_file({text_line(10, numbers)}));
+    EXPECT_EQ(listing.warnings,
+              std::vector<std::string>{"line 10: the line holds 4809 bytes, more than zmakebas "
+                                       "builds (4085)"});
+    EXPECT_EQ(
+        listing.text.rfind(
+            "# the line holds 4809 bytes, more than zmakebas builds (4085)\n10 PRINT 1,1,", 0),
+        0u);
+}
+
 TEST(Listing, ProgramAreaNotEndingAtDFile) {
     std::vector<uint8_t> file = build_p_file({text_line(10, "CLS")});
     put_le16(file, sysvar::d_file, 0x4084); // one byte past the line, inside the display file
