@@ -112,7 +112,7 @@ void measure(int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t siz
 void count_bit(const WalkedBit& b, int64_t max_strips, SavedNameReader& name, ScopeAnalysis& a) {
     ++a.bits;
     if (!name.complete) feed_saved_name(name, &b.bit, 1);
-    const bool shown = b.end >= a.from && b.end < a.to;
+    const bool shown = in_range(a, b.end);
     if (b.bit == '?') ++a.unknown;
     if (!shown) return;
     ++a.shown_bits;

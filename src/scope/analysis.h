@@ -9,6 +9,7 @@
 // third copies the samples around the unknown bits chosen for strips.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,10 +68,18 @@ struct ScopeAnalysis {
 
 constexpr int overview_columns = 1000;
 
-/// The column of the overview that sample `i` falls in.
+/// The column of the overview that sample `i` of the shown range falls in (the end of the
+/// recording, where the last bit ends, in the last column). There must be columns.
 inline std::size_t column_of(const ScopeAnalysis& a, int64_t i) {
     const int64_t span = a.to - a.from;
-    return static_cast<std::size_t>((i - a.from) * static_cast<int64_t>(a.columns.size()) / span);
+    const auto n = static_cast<int64_t>(a.columns.size());
+    return static_cast<std::size_t>(std::min(n - 1, (i - a.from) * n / span));
+}
+
+/// Whether a bit that ends at `end` is in the shown range; the last bit of the recording
+/// ends at its end, on the end marker.
+inline bool in_range(const ScopeAnalysis& a, int64_t end) {
+    return end >= a.from && (end < a.to || (end == a.length && a.to == a.length && a.to > a.from));
 }
 
 /// Runs the decoder over the opened recording. False when the recording could not be read
