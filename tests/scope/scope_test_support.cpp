@@ -90,6 +90,9 @@ ConverterNumbers parse_converter(const std::string& out) {
     for (auto it = std::sregex_iterator(out.begin(), out.end(), unknown); it != std::sregex_iterator(); ++it) {
         c.unknown.push_back(std::stoll((*it)[1]));
     }
+    if (std::regex_search(out, m, std::regex("treshhold=\\d+ bread=\\d+ nfill=(\\d+)\n"))) {
+        c.nfill = std::stoll(m[1]);
+    }
     if (std::regex_search(out, m, std::regex("ZxName=\\[([^\\]]*)\\]"))) c.saved_name = m[1];
     return c;
 }
