@@ -125,8 +125,15 @@ void count_bit(const WalkedBit& b, int64_t max_strips, SavedNameReader& name, Sc
     Strip s;
     s.number = a.unknown;
     s.unknown = b;
-    s.first = std::max<int64_t>(0, b.end - std::min(b.end - b.start, strip_span(a)) - strip_pad(a));
-    s.end = std::min(a.length + 1, b.end + strip_pad(a));
+    const int64_t pad = strip_pad(a);
+    const int64_t span = strip_span(a);
+    const int64_t war_end = a.length + 1; // the end marker is drawn too
+    if (b.end - b.start <= span) {
+        s.parts.push_back({std::max<int64_t>(0, b.start - pad), std::min(war_end, b.end + pad), {}, {}});
+    } else {
+        s.parts.push_back({std::max<int64_t>(0, b.start - pad), b.start + span / 2, {}, {}});
+        s.parts.push_back({b.end - span / 2, std::min(war_end, b.end + pad), {}, {}});
+    }
     a.strips.push_back(std::move(s));
 }
 
@@ -134,17 +141,24 @@ void count_bit(const WalkedBit& b, int64_t max_strips, SavedNameReader& name, Sc
 void fill_strips(int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t size,
                  ScopeAnalysis& a) {
     for (Strip& s : a.strips) {
-        const int64_t lo = std::max(first, s.first);
-        const int64_t hi = std::min(first + size, s.end);
-        if (lo >= hi) continue;
-        s.raw.insert(s.raw.end(), raw + (lo - first), raw + (hi - first));
-        s.war.insert(s.war.end(), war + (lo - first), war + (hi - first));
+        for (StripPart& part : s.parts) {
+            const int64_t lo = std::max(first, part.first);
+            const int64_t hi = std::min(first + size, part.end);
+            if (lo >= hi) continue;
+            part.raw.insert(part.raw.end(), raw + (lo - first), raw + (hi - first));
+            part.war.insert(part.war.end(), war + (lo - first), war + (hi - first));
+        }
     }
 }
 
 void collect_strip_bit(const WalkedBit& b, ScopeAnalysis& a) {
     for (Strip& s : a.strips) {
-        if (b.start < s.end && b.end >= s.first) s.bits.push_back(b);
+        for (const StripPart& part : s.parts) {
+            if (b.start < part.end && b.end >= part.first) {
+                s.bits.push_back(b);
+                break;
+            }
+        }
     }
 }
 
@@ -216,7 +230,9 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
         return false;
     }
     for (Strip& s : a.strips) {
-        if (s.end > a.length) s.war.push_back(war_end_marker);
+        for (StripPart& part : s.parts) {
+            if (part.end > a.length) part.war.push_back(war_end_marker);
+        }
     }
     walk_block(c, &war_end_marker, 1, bits, collect);
     return true;

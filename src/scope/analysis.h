@@ -20,15 +20,21 @@
 #include "scope/scope_settings.h"
 #include "signal/calibration.h"
 
-/// The samples around one unknown bit.
+/// A stretch of the recording drawn in a strip.
+struct StripPart {
+    int64_t first = 0;          // index of its first sample
+    int64_t end = 0;            // one past its last index
+    std::vector<uint8_t> raw;   // raw samples from `first` (shorter when the recording ends)
+    std::vector<uint8_t> war;   // on/off samples from `first`, end marker included
+};
+
+/// The samples around one unknown bit: one stretch, or for a long bit two (its start and its
+/// end, with the middle left out).
 struct Strip {
     int64_t number = 0;         // 1 for the first unknown bit of the recording, and so on
     WalkedBit unknown;          // the bit itself
-    int64_t first = 0;          // index of the first sample of the window
-    int64_t end = 0;            // one past the last index of the window
-    std::vector<uint8_t> raw;   // raw samples from `first` (shorter when the recording ends)
-    std::vector<uint8_t> war;   // on/off samples from `first`, end marker included
-    std::vector<WalkedBit> bits; // every bit that overlaps the window, in order
+    std::vector<StripPart> parts;
+    std::vector<WalkedBit> bits; // every bit that overlaps a part, in order
 };
 
 /// One column of the overview: the lowest and highest raw sample in its stretch.

@@ -354,16 +354,34 @@ std::string strip_caption(const ScopeAnalysis& a, const Strip& s) {
 
 std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold) {
     constexpr double raw_top = 40, raw_bottom = 150, war_top = 160, war_bottom = 180;
-    constexpr double ruler_y = 226, height = 262;
+    constexpr double ruler_y = 226, height = 262, gap = 44;
     std::string out = svg_open(height, strip_caption(a, s));
-    const double n = std::max<double>(1, static_cast<double>(s.end - s.first));
-    const double sx = plot_w / n;
-    const auto x_of = [&](double i) { return left + (i - s.first) * sx; };
+
+    // The parts side by side, a gap between them; x_of maps a sample index to its left edge
+    // (an index in a gap goes to the gap's middle, one past the last part to the right end).
+    double samples = 0;
+    for (const StripPart& part : s.parts) samples += static_cast<double>(part.end - part.first);
+    const double gaps = gap * (s.parts.empty() ? 0.0 : static_cast<double>(s.parts.size() - 1));
+    const double sx = (plot_w - gaps) / std::max(samples, 1.0);
+    const auto x_of = [&](double i) {
+        double x = left;
+        for (std::size_t k = 0; k < s.parts.size(); ++k) {
+            const StripPart& part = s.parts[k];
+            if (k > 0) {
+                if (i < part.first) return x + gap / 2;
+                x += gap;
+            }
+            if (i <= part.end) return x + std::max(0.0, i - part.first) * sx;
+            x += (part.end - part.first) * sx;
+        }
+        return x;
+    };
     const auto y_of = [&](double v) { return raw_top + (255 - v) * (raw_bottom - raw_top) / 255; };
 
     // The unknown bit, shaded across both tracks.
-    const double u0 = x_of(std::max(s.unknown.start, s.first));
-    out += rect(u0, raw_top - 14, x_of(s.unknown.end) - u0, war_bottom - raw_top + 14, "#fde2e0");
+    const double u0 = x_of(static_cast<double>(s.unknown.start));
+    out += rect(u0, raw_top - 14, x_of(static_cast<double>(s.unknown.end)) - u0,
+                war_bottom - raw_top + 14, "#fde2e0");
 
     // Raw samples and the threshold.
     const OnLevels on = on_levels(threshold);
@@ -374,43 +392,59 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
         }
     }
     out += line(left, y_of(128), right, y_of(128), "#aaaaaa", "stroke-width=\"0.5\"");
-    std::string points;
-    for (std::size_t i = 0; i < s.raw.size(); ++i) {
-        points += format("%.1f,%.1f ", x_of(static_cast<double>(s.first + i) + 0.5),
-                         y_of(s.raw[i]));
+    for (const StripPart& part : s.parts) {
+        std::string points;
+        for (std::size_t i = 0; i < part.raw.size(); ++i) {
+            points += format("%.1f,%.1f ", x_of(static_cast<double>(part.first + i)) + sx / 2,
+                             y_of(part.raw[i]));
+        }
+        if (!points.empty()) {
+            out += "<polyline points=\"" + points +
+                   format("\" fill=\"none\" stroke=\"%s\" stroke-width=\"1\"/>", colour_raw);
+        }
+
+        // On/off after the fill: one bar per on run.
+        std::string bars;
+        for (std::size_t i = 0; i < part.war.size();) {
+            if (part.war[i] == 0) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < part.war.size() && part.war[j] != 0) ++j;
+            bars += format("M%.1f %.1fh%.2fv%.1fh%.2fz", x_of(static_cast<double>(part.first + i)),
+                           war_top, (j - i) * sx, war_bottom - war_top, -((j - i) * sx));
+            i = j;
+        }
+        if (!bars.empty()) out += format("<path d=\"%s\" fill=\"%s\"/>", bars.c_str(), colour_on);
     }
-    out += format("<polyline points=\"%s\" fill=\"none\" stroke=\"%s\" stroke-width=\"1\"/>",
-                  points.c_str(), colour_raw);
+    // The gaps: what is left out.
+    for (std::size_t k = 1; k < s.parts.size(); ++k) {
+        const double x = x_of(static_cast<double>(s.parts[k].first)) - gap;
+        out += rect(x, raw_top - 14, gap, war_bottom - raw_top + 18, "#ffffff");
+        out += line(x + 8, war_bottom + 4, x + 16, raw_top - 14, "#999999");
+        out += line(x + gap - 16, war_bottom + 4, x + gap - 8, raw_top - 14, "#999999");
+        out += text(x + gap / 2, (raw_top + war_bottom) / 2,
+                    format("%lld", static_cast<long long>(s.parts[k].first - s.parts[k - 1].end)),
+                    "middle", "#777777");
+    }
+    out += line(left, war_bottom, right, war_bottom, "#aaaaaa", "stroke-width=\"0.5\"");
     out += text(left - 4, y_of(255) + 4, "255", "end");
     out += text(left - 4, y_of(128) + 4, "128", "end");
     out += text(left - 4, y_of(0) + 4, "0", "end");
-
-    // On/off after the fill: one bar per on run.
-    std::string bars;
-    for (std::size_t i = 0; i < s.war.size();) {
-        if (s.war[i] == 0) {
-            ++i;
-            continue;
-        }
-        std::size_t j = i;
-        while (j < s.war.size() && s.war[j] != 0) ++j;
-        bars += format("M%.1f %.1fh%.2fv%.1fh%.2fz", x_of(static_cast<double>(s.first + i)),
-                       war_top, (j - i) * sx, war_bottom - war_top, -((j - i) * sx));
-        i = j;
-    }
-    out += format("<path d=\"%s\" fill=\"%s\"/>", bars.c_str(), colour_on);
-    out += line(left, war_bottom, right, war_bottom, "#aaaaaa", "stroke-width=\"0.5\"");
     out += text(left - 4, war_bottom - 4, "on/off", "end");
 
     // Bit starts, and each bit's class and length above it.
+    const int64_t shown_first = s.parts.empty() ? 0 : s.parts.front().first;
+    const int64_t shown_end = s.parts.empty() ? 0 : s.parts.back().end;
     for (const WalkedBit& b : s.bits) {
         for (int64_t at : {b.start, b.end}) {
-            if (at < s.first || at >= s.end) continue;
-            out += line(x_of(static_cast<double>(at)), raw_top - 14, x_of(static_cast<double>(at)),
-                        war_bottom + 4, "#666666", "stroke-width=\"0.8\"");
+            if (at < shown_first || at >= shown_end) continue;
+            const double x = x_of(static_cast<double>(at));
+            out += line(x, raw_top - 14, x, war_bottom + 4, "#666666", "stroke-width=\"0.8\"");
         }
-        const double x0 = x_of(static_cast<double>(std::max(b.start, s.first)));
-        const double x1 = x_of(static_cast<double>(std::min(b.end, s.end)));
+        const double x0 = x_of(static_cast<double>(std::max(b.start, shown_first)));
+        const double x1 = x_of(static_cast<double>(std::min(b.end, shown_end)));
         if (x1 - x0 < 14) continue;
         const std::string label =
             x1 - x0 >= 46 ? format("%c %lld", b.bit, static_cast<long long>(b.length))
@@ -437,9 +471,9 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
     std::string label =
         format("length %lld against the %s", static_cast<long long>(s.unknown.length),
                ranges_text(a.ranges).c_str());
-    if (s.unknown.start < s.first) {
-        label = format("only its last %lld samples shown; ",
-                       static_cast<long long>(s.unknown.end - s.first)) + label;
+    if (s.parts.size() > 1) {
+        label = format("%lld samples in the middle left out; ",
+                       static_cast<long long>(s.parts[1].first - s.parts[0].end)) + label;
     }
     out += x_axis(0, span, ruler_y, label);
     return out + "</svg>";

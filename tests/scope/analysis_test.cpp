@@ -79,8 +79,9 @@ TEST_F(Analysis, ADropoutGivesStripsAroundIt) {
         // The unknown bit touches the dropout, and the window holds both.
         EXPECT_LE(s.unknown.start, first + 400);
         EXPECT_GE(s.unknown.end, first);
-        EXPECT_LE(s.first, s.unknown.start);
-        EXPECT_GE(s.end, s.unknown.end);
+        ASSERT_FALSE(s.parts.empty());
+        EXPECT_LE(s.parts.front().first, s.unknown.start);
+        EXPECT_GE(s.parts.back().end, s.unknown.end);
     }
     EXPECT_EQ(a.strips[0].unknown.start, bit_start_sample(300, 1000));
     // The pause track shows the dropout: a pause of more than twice nfill in its column.
@@ -98,20 +99,43 @@ TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     const Strip& s = a.strips[0];
     EXPECT_EQ(s.unknown.start, bit_start_sample(300, n));
     EXPECT_EQ(s.unknown.end, bit_start_sample(300, n + 1));
-    ASSERT_EQ(s.raw.size(), static_cast<std::size_t>(s.end - s.first));
+    ASSERT_EQ(s.parts.size(), 1u);
+    const StripPart& part = s.parts[0];
+    ASSERT_EQ(part.raw.size(), static_cast<std::size_t>(part.end - part.first));
+    ASSERT_EQ(part.war.size(), part.raw.size());
     std::vector<uint8_t> war = samples;
     PulseCalibration cal;
     std::string report;
     normalise_block(war.data(), static_cast<uint32_t>(war.size()), RunSettings{}, cal, report);
-    for (std::size_t i = 0; i < s.raw.size(); ++i) {
-        EXPECT_EQ(s.raw[i], samples[static_cast<std::size_t>(s.first) + i]) << i;
-        EXPECT_EQ(s.war[i], war[static_cast<std::size_t>(s.first) + i]) << i;
+    for (std::size_t i = 0; i < part.raw.size(); ++i) {
+        EXPECT_EQ(part.raw[i], samples[static_cast<std::size_t>(part.first) + i]) << i;
+        EXPECT_EQ(part.war[i], war[static_cast<std::size_t>(part.first) + i]) << i;
     }
     // Its bits tile the window: each starts where the one before it ended.
     ASSERT_GE(s.bits.size(), 3u);
     for (std::size_t i = 1; i < s.bits.size(); ++i) EXPECT_EQ(s.bits[i].start, s.bits[i - 1].end);
-    EXPECT_LE(s.bits.front().start, s.first);
-    EXPECT_GE(s.bits.back().end, s.end - 1);
+    EXPECT_LE(s.bits.front().start, part.first);
+    EXPECT_GE(s.bits.back().end, part.end - 1);
+}
+
+TEST_F(Analysis, ALongBitIsDrawnAsItsStartAndItsEnd) {
+    std::vector<uint8_t> samples = clean_recording(300);
+    const int64_t first = bit_start_sample(300, 1000) + 10;
+    dropout(samples, first, first + 1000);
+    const ScopeAnalysis a = analyse(samples);
+    ASSERT_FALSE(a.strips.empty());
+    const Strip& s = a.strips[0];
+    ASSERT_EQ(s.parts.size(), 2u);
+    EXPECT_EQ(s.parts[0].first, s.unknown.start - 88);
+    EXPECT_EQ(s.parts[0].end, s.unknown.start + 2 * 88);
+    EXPECT_EQ(s.parts[1].first, s.unknown.end - 2 * 88);
+    EXPECT_EQ(s.parts[1].end, s.unknown.end + 88);
+    for (const StripPart& part : s.parts) {
+        ASSERT_EQ(part.raw.size(), static_cast<std::size_t>(part.end - part.first));
+        for (std::size_t i = 0; i < part.raw.size(); ++i) {
+            ASSERT_EQ(part.raw[i], samples[static_cast<std::size_t>(part.first) + i]) << i;
+        }
+    }
 }
 
 TEST_F(Analysis, StripsStopAtTheLimitAndTheRangeChoosesThem) {
