@@ -81,6 +81,8 @@ void measure(int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t siz
         const uint8_t v = raw[i - first];
         col.low = std::min(col.low, v);
         col.high = std::max(col.high, v);
+        col.on += war[i - first] != 0;
+        ++col.samples;
     }
     // Off runs go on across block boundaries, as the classifier sees them.
     for (std::size_t i = 0; i < size;) {

@@ -43,6 +43,8 @@ struct EnvelopeColumn {
     uint8_t high = 0;
     int32_t unknown = 0;        // unknown bits that end in it
     int64_t pause = 0;          // the longest off run after the fill that reaches into it
+    int64_t on = 0;             // its samples that are on after the fill
+    int64_t samples = 0;        // its samples
 };
 
 struct ScopeAnalysis {

@@ -150,8 +150,9 @@ OnLevels on_levels(int32_t threshold) {
 }
 
 std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_strips) {
-    constexpr double top = 24, bottom = 134, height = 240;
-    constexpr double pause_top = 140, pause_bottom = 176, ticks = 180;
+    constexpr double top = 24, bottom = 134, height = 276;
+    constexpr double signal_top = 142, signal_bottom = 166;
+    constexpr double pause_top = 174, pause_bottom = 204, ticks = 208;
     const auto y_of = [&](double v) { return top + (255 - v) * (bottom - top) / 255; };
     std::string out = svg_open(height, format("Overview: samples %lld to %lld",
                                               static_cast<long long>(a.from),
@@ -164,8 +165,8 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     if (a.have_window && a.periods_end > a.from && a.periods_first < a.to) {
         const double x0 = x_of(static_cast<double>(std::max(a.periods_first, a.from)));
         const double x1 = x_of(static_cast<double>(std::min(a.periods_end, a.to)));
-        out += rect(x0, top, x1 - x0, bottom - top, "#fff3c4");
-        out += text(x0 + 2, top + 10, "calibration window", "start", "#8a6d00");
+        out += rect(x0, top - 10, x1 - x0, bottom - top + 10, "#fff3c4");
+        out += text(x0 + 2, top - 1, "calibration window", "start", "#8a6d00");
     }
     for (int64_t b = (a.from / block_samples + 1) * block_samples; b < a.to; b += block_samples) {
         out += line(x_of(static_cast<double>(b)), top, x_of(static_cast<double>(b)), pause_bottom,
@@ -196,6 +197,24 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     out += text(left - 4, y_of(255) + 4, "255", "end");
     out += text(left - 4, y_of(128) + 4, "128", "end");
     out += text(left - 4, y_of(0) + 4, "0", "end");
+
+    // The share of each column that counts as signal after the fill: about half where bits
+    // are, nothing in a dropout or below the threshold, everything where noise or an offset
+    // lifts the silence over it.
+    if (n > 0) {
+        std::string bars;
+        for (std::size_t c = 0; c < n; ++c) {
+            const EnvelopeColumn& col = a.columns[c];
+            if (col.samples == 0) continue;
+            const double share = static_cast<double>(col.on) / static_cast<double>(col.samples);
+            bars += format("M%.1f %.1fh%.2fV%.1fh%.2fz", left + c * w, signal_bottom,
+                           std::max(w, 0.5), signal_bottom - share * (signal_bottom - signal_top),
+                           -std::max(w, 0.5));
+        }
+        out += rect(left, signal_top, plot_w, signal_bottom - signal_top, "#f4f4f4");
+        if (!bars.empty()) out += format("<path d=\"%s\" fill=\"#7f8c8d\"/>", bars.c_str());
+        out += text(left - 4, (signal_top + signal_bottom) / 2 + 4, "on", "end");
+    }
 
     // The longest pause in each column, in units of nfill up to 3: about 1 where bits are
     // read, near 0 where noise fills the pauses (bits run together), high at a dropout.
@@ -246,6 +265,10 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     }
     out += x_axis(static_cast<double>(a.from), static_cast<double>(a.from) + span, ticks + 12,
                   axis);
+    out += text(left, height - 18,
+                "on: the share of samples that count as signal after the fill (about half where "
+                "bits are; none in a dropout, all where noise or an offset lifts the silence)",
+                "start", "#777777");
     out += text(left, height - 4,
                 "pause: the longest pause in each column (line: nfill); grey normal, orange "
                 "shorter than nplat (bits run together), red over 2 nfill (a dropout or gap)",
