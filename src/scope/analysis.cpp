@@ -196,8 +196,9 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     a.nplat = nplat_of(cal.nfill);
     a.calibrated = cal.nfill != 0 && cal.n0 != 0 && cal.n1 != 0;
     a.rate = rec.rate;
-    if (a.rate == 0 && a.calibrated && cal.n1 > cal.n0) {
-        // A 1 bit holds five pulses of 300 us more than a 0 bit.
+    // A 1 bit holds five pulses of 300 us more than a 0 bit: 4.0 ms against 2.5 ms. Lengths
+    // far from that ratio are no measure of the rate.
+    if (a.rate == 0 && a.calibrated && cal.n0 * 4 >= cal.n1 * 2 && cal.n0 * 4 <= cal.n1 * 3) {
         a.rate = (cal.n1 - cal.n0) / 1.5e-3;
     }
     if (!a.calibrated) return true;

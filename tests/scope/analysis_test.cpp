@@ -39,6 +39,8 @@ TEST_F(Analysis, ACleanRecordingGivesEveryBitAndNoStrip) {
     EXPECT_TRUE(a.strips.empty());
     EXPECT_EQ(a.saved_name, "test");
     EXPECT_TRUE(a.name_complete);
+    EXPECT_EQ(a.file_rate, 0);
+    EXPECT_DOUBLE_EQ(a.rate, 22000); // (88 - 55) samples in 1.5 ms
     // Every classified length falls in one of the ranges.
     int64_t counted = 0;
     for (std::size_t e = 0; e < a.lengths.size(); ++e) {
@@ -223,4 +225,22 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
     ASSERT_EQ(a.strips.size(), unknown.size());
     for (std::size_t i = 0; i < unknown.size(); ++i) EXPECT_EQ(a.strips[i].unknown.end, unknown[i]);
     EXPECT_GE(a.unknown, 1);
+}
+
+TEST_F(Analysis, AStripAtTheEndOfTheRecordingHoldsTheEndMarker) {
+    std::vector<uint8_t> samples = clean_recording(300);
+    samples.resize(samples.size() - 441 - 20); // the trailing silence and part of the last pause
+    const int64_t last = bit_start_sample(300, 304 * 8 - 1);
+    for (int64_t i = last + 12; i < static_cast<int64_t>(samples.size()); ++i) {
+        samples[static_cast<std::size_t>(i)] = 128; // the last bit cut short
+    }
+    const ScopeAnalysis a = analyse(samples);
+    ASSERT_FALSE(a.strips.empty());
+    const Strip& s = a.strips.back();
+    EXPECT_EQ(s.unknown.start, last);
+    EXPECT_EQ(s.unknown.end, static_cast<int64_t>(samples.size()));
+    const StripPart& part = s.parts.back();
+    EXPECT_EQ(part.end, static_cast<int64_t>(samples.size()) + 1);
+    EXPECT_EQ(part.raw.size() + 1, part.war.size());
+    EXPECT_EQ(part.war.back(), war_end_marker);
 }
