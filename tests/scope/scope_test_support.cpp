@@ -1,7 +1,6 @@
 #include "scope_test_support.h"
 
 #include <cmath>
-#include <regex>
 
 #include "tape/tape_signal.h"
 
@@ -77,30 +76,62 @@ RunResult run_zx81scope(const std::vector<std::string>& args, const std::string&
     return run_program(ZX81SCOPE_PATH, argv, cwd);
 }
 
+namespace {
+
+// The decimal number that starts at `at` (-1 when there is none); `at` moves past it.
+int64_t number_at(const std::string& text, std::size_t& at) {
+    int64_t v = -1;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        v = (v < 0 ? 0 : v * 10) + (text[at++] - '0');
+    }
+    return v;
+}
+
+// The number after every occurrence of `prefix`, in order.
+std::vector<int64_t> numbers_after(const std::string& text, const std::string& prefix) {
+    std::vector<int64_t> found;
+    for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
+        at += prefix.size();
+        found.push_back(number_at(text, at));
+    }
+    return found;
+}
+
+} // namespace
+
 ConverterNumbers parse_converter(const std::string& out) {
     ConverterNumbers c;
-    std::smatch m;
-    const std::regex lengths("nplat = (\\d+) n0=(\\d+) n1=(\\d+)");
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), lengths); it != std::sregex_iterator(); ++it) {
-        c.nplat = std::stoll((*it)[1]);
-        c.n0 = std::stoll((*it)[2]);
-        c.n1 = std::stoll((*it)[3]);
+    // "nplat = 19 n0=55 n1=88": the last such line holds the lengths.
+    for (std::size_t at = out.find("\nnplat = "); at != std::string::npos;
+         at = out.find("\nnplat = ", at + 1)) {
+        std::size_t p = at + 9;
+        const int64_t nplat = number_at(out, p);
+        if (out.compare(p, 4, " n0=") != 0) continue;
+        p += 4;
+        const int64_t n0 = number_at(out, p);
+        if (out.compare(p, 4, " n1=") != 0) continue;
+        p += 4;
+        c.nplat = nplat;
+        c.n0 = n0;
+        c.n1 = number_at(out, p);
     }
-    const std::regex unknown("unknown bit, nsample=(\\d+) in war file\n");
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), unknown); it != std::sregex_iterator(); ++it) {
-        c.unknown.push_back(std::stoll((*it)[1]));
+    c.unknown = numbers_after(out, "unknown bit, nsample=");
+    const std::vector<int64_t> nfill = numbers_after(out, " nfill=");
+    if (!nfill.empty()) c.nfill = nfill.front();
+    const std::size_t name = out.find("ZxName=[");
+    if (name != std::string::npos) {
+        const std::size_t end = out.find(']', name);
+        c.saved_name = out.substr(name + 8, end - name - 8);
     }
-    if (std::regex_search(out, m, std::regex("treshhold=\\d+ bread=\\d+ nfill=(\\d+)\n"))) {
-        c.nfill = std::stoll(m[1]);
-    }
-    if (std::regex_search(out, m, std::regex("ZxName=\\[([^\\]]*)\\]"))) c.saved_name = m[1];
     return c;
 }
 
 std::string report_value(const std::string& html, const std::string& id) {
-    std::smatch m;
-    if (!std::regex_search(html, m, std::regex("id=\"" + id + "\">([^<]*)<"))) return "";
-    return m[1];
+    const std::string key = "id=\"" + id + "\">";
+    const std::size_t at = html.find(key);
+    if (at == std::string::npos) return "";
+    const std::size_t first = at + key.size();
+    return html.substr(first, html.find('<', first) - first);
 }
 
 ReportNumbers parse_report(const std::string& html) {
@@ -116,9 +147,6 @@ ReportNumbers parse_report(const std::string& html) {
     r.bits = number("bits");
     r.unknown = number("unknown");
     r.saved_name = report_value(html, "saved-name");
-    const std::regex strip("data-nsample=\"(\\d+)\"");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), strip); it != std::sregex_iterator(); ++it) {
-        r.strips.push_back(std::stoll((*it)[1]));
-    }
+    r.strips = numbers_after(html, "data-nsample=\"");
     return r;
 }
