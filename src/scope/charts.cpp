@@ -466,8 +466,16 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
             const double x = x_of(static_cast<double>(at));
             out += line(x, raw_top - 14, x, war_bottom + 4, "#666666", "stroke-width=\"0.8\"");
         }
+        // The label goes over the first part the bit shows in, not across a gap.
+        int64_t label_end = std::min(b.end, shown_end);
+        for (const StripPart& part : s.parts) {
+            if (b.end > part.first && b.start < part.end) {
+                label_end = std::min(label_end, part.end);
+                break;
+            }
+        }
         const double x0 = x_of(static_cast<double>(std::max(b.start, shown_first)));
-        const double x1 = x_of(static_cast<double>(std::min(b.end, shown_end)));
+        const double x1 = x_of(static_cast<double>(label_end));
         if (x1 - x0 < 14) continue;
         const std::string label =
             x1 - x0 >= 46 ? format("%c %lld", b.bit, static_cast<long long>(b.length))
