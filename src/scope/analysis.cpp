@@ -17,8 +17,12 @@ namespace {
 constexpr std::size_t walk_piece = 1 << 16;
 
 // Samples shown on either side of an unknown bit, and how much of a long one is shown.
-int64_t strip_pad(const ScopeAnalysis& a) { return std::max<int64_t>(a.calibration.n1, 32); }
-int64_t strip_span(const ScopeAnalysis& a) { return 4 * strip_pad(a); }
+int64_t strip_pad(const ScopeAnalysis& a) {
+    return std::max<int64_t>(a.calibration.n1, 32);
+}
+int64_t strip_span(const ScopeAnalysis& a) {
+    return 4 * strip_pad(a);
+}
 
 // The buffers of one pass and the settings the war step runs with.
 struct Passes {
@@ -29,8 +33,7 @@ struct Passes {
 
 // Reads the recording block by block as the war step does and hands each block, raw and
 // normalised, to `visit(first_index, raw, war, size, calibration_before, calibration)`.
-template <typename Visit>
-bool war_pass(Recording& rec, Passes& p, Visit visit) {
+template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) {
     if (!rewind_recording(rec)) return false;
     PulseCalibration calibration;
     std::string report;
@@ -56,7 +59,8 @@ void walk_block(BitClassifier& c, const uint8_t* war, std::size_t size,
     for (std::size_t at = 0; at < size; at += walk_piece) {
         bits.clear();
         walk_bits(c, war + at, std::min(walk_piece, size - at), bits);
-        for (const WalkedBit& b : bits) visit(b);
+        for (const WalkedBit& b : bits)
+            visit(b);
     }
 }
 
@@ -131,7 +135,8 @@ void count_bit(const WalkedBit& b, int64_t max_strips, SavedNameReader& name, Sc
     const int64_t span = strip_span(a);
     const int64_t war_end = a.length + 1; // the end marker is drawn too
     if (b.end - b.start <= span) {
-        s.parts.push_back({std::max<int64_t>(0, b.start - pad), std::min(war_end, b.end + pad), {}, {}});
+        s.parts.push_back(
+            {std::max<int64_t>(0, b.start - pad), std::min(war_end, b.end + pad), {}, {}});
     } else {
         s.parts.push_back({std::max<int64_t>(0, b.start - pad), b.start + span / 2, {}, {}});
         s.parts.push_back({b.end - span / 2, std::min(war_end, b.end + pad), {}, {}});
@@ -183,12 +188,12 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
 
     // Pass 1: the war step's measurements and the envelope.
     int64_t off_start = -1;
-    if (!war_pass(rec, p, [&](int64_t first, const uint8_t* raw, const uint8_t* war,
-                              uint32_t size, const PulseCalibration& before,
-                              const PulseCalibration& after) {
-            measure(first, raw, war, size, before, after, off_start, a);
-            a.calibration = after;
-        })) {
+    if (!war_pass(rec, p,
+                  [&](int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t size,
+                      const PulseCalibration& before, const PulseCalibration& after) {
+                      measure(first, raw, war, size, before, after, off_start, a);
+                      a.calibration = after;
+                  })) {
         return false;
     }
     if (off_start >= 0) pause_run(off_start, a.length, a); // the end marker closes it
@@ -211,10 +216,10 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     SavedNameReader name;
     BitClassifier c = make_classifier(cal, settings.tolerance_divisor);
     auto count = [&](const WalkedBit& b) { count_bit(b, settings.max_strips, name, a); };
-    if (!war_pass(rec, p, [&](int64_t, const uint8_t*, const uint8_t* war, uint32_t size,
-                              const PulseCalibration&, const PulseCalibration&) {
-            walk_block(c, war, size, bits, count);
-        })) {
+    if (!war_pass(rec, p,
+                  [&](int64_t, const uint8_t*, const uint8_t* war, uint32_t size,
+                      const PulseCalibration&,
+                      const PulseCalibration&) { walk_block(c, war, size, bits, count); })) {
         return false;
     }
     walk_block(c, &war_end_marker, 1, bits, count);
@@ -225,11 +230,12 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     // Pass 3: the samples and bits around the unknown bits drawn.
     c = make_classifier(cal, settings.tolerance_divisor);
     auto collect = [&](const WalkedBit& b) { collect_strip_bit(b, a); };
-    if (!war_pass(rec, p, [&](int64_t first, const uint8_t* raw, const uint8_t* war,
-                              uint32_t size, const PulseCalibration&, const PulseCalibration&) {
-            fill_strips(first, raw, war, size, a);
-            walk_block(c, war, size, bits, collect);
-        })) {
+    if (!war_pass(rec, p,
+                  [&](int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t size,
+                      const PulseCalibration&, const PulseCalibration&) {
+                      fill_strips(first, raw, war, size, a);
+                      walk_block(c, war, size, bits, collect);
+                  })) {
         return false;
     }
     for (Strip& s : a.strips) {

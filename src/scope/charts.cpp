@@ -10,7 +10,7 @@
 namespace {
 
 constexpr double width = 1000;
-constexpr double left = 56;     // room for the vertical axis labels
+constexpr double left = 56; // room for the vertical axis labels
 constexpr double right = 990;
 constexpr double plot_w = right - left;
 
@@ -42,8 +42,8 @@ std::string svg_open(double height, const std::string& title) {
                   "width=\"%.0f\" height=\"%.0f\">",
                   width, height, width, height) +
            "<title>" + escape_xml(title) + "</title>" +
-           format("<rect x=\"0\" y=\"0\" width=\"%.0f\" height=\"%.0f\" fill=\"#ffffff\"/>",
-                  width, height) +
+           format("<rect x=\"0\" y=\"0\" width=\"%.0f\" height=\"%.0f\" fill=\"#ffffff\"/>", width,
+                  height) +
            format("<text x=\"%.0f\" y=\"14\" %s font-weight=\"bold\">", left, font) +
            escape_xml(title) + "</text>";
 }
@@ -57,14 +57,13 @@ std::string text(double x, double y, const std::string& s, const char* anchor = 
 
 std::string line(double x1, double y1, double x2, double y2, const char* stroke,
                  const char* extra = "") {
-    return format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" %s/>",
-                  x1, y1, x2, y2, stroke, extra);
+    return format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" %s/>", x1,
+                  y1, x2, y2, stroke, extra);
 }
 
-std::string rect(double x, double y, double w, double h, const char* fill,
-                 const char* extra = "") {
-    return format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\" %s/>",
-                  x, y, std::max(w, 0.0), std::max(h, 0.0), fill, extra);
+std::string rect(double x, double y, double w, double h, const char* fill, const char* extra = "") {
+    return format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\" %s/>", x,
+                  y, std::max(w, 0.0), std::max(h, 0.0), fill, extra);
 }
 
 // A round step for axis ticks: 1, 2 or 5 times a power of ten, about span / 8.
@@ -116,11 +115,21 @@ std::string escape_xml(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
         default:
             // Control characters cannot stand in XML at all.
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
@@ -154,9 +163,9 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     constexpr double signal_top = 142, signal_bottom = 166;
     constexpr double pause_top = 174, pause_bottom = 204, ticks = 208;
     const auto y_of = [&](double v) { return top + (255 - v) * (bottom - top) / 255; };
-    std::string out = svg_open(height, format("Overview: samples %lld to %lld",
-                                              static_cast<long long>(a.from),
-                                              static_cast<long long>(a.to)));
+    std::string out =
+        svg_open(height, format("Overview: samples %lld to %lld", static_cast<long long>(a.from),
+                                static_cast<long long>(a.to)));
     const double span = std::max<double>(1, static_cast<double>(a.to - a.from));
     const auto x_of = [&](double i) { return left + (i - a.from) * plot_w / span; };
 
@@ -207,9 +216,9 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
             const EnvelopeColumn& col = a.columns[c];
             if (col.samples == 0) continue;
             const double share = static_cast<double>(col.on) / static_cast<double>(col.samples);
-            bars += format("M%.1f %.1fh%.2fV%.1fh%.2fz", left + c * w, signal_bottom,
-                           std::max(w, 0.5), signal_bottom - share * (signal_bottom - signal_top),
-                           -std::max(w, 0.5));
+            bars +=
+                format("M%.1f %.1fh%.2fV%.1fh%.2fz", left + c * w, signal_bottom, std::max(w, 0.5),
+                       signal_bottom - share * (signal_bottom - signal_top), -std::max(w, 0.5));
         }
         out += rect(left, signal_top, plot_w, signal_bottom - signal_top, "#f4f4f4");
         if (!bars.empty()) out += format("<path d=\"%s\" fill=\"#7f8c8d\"/>", bars.c_str());
@@ -250,8 +259,8 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     }
     for (const Strip& s : a.strips) {
         const double x = x_of(static_cast<double>(s.unknown.end));
-        std::string flag = format("<path d=\"M%.1f %.1fl-4 8h8z\" fill=\"%s\"/>", x, ticks,
-                                  colour_unknown);
+        std::string flag =
+            format("<path d=\"M%.1f %.1fl-4 8h8z\" fill=\"%s\"/>", x, ticks, colour_unknown);
         if (link_strips) {
             flag = format("<a href=\"#strip-%lld\">", static_cast<long long>(s.number)) + flag +
                    "<title>" + escape_xml(strip_caption(a, s)) + "</title></a>";
@@ -263,8 +272,8 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
     if (a.rate > 0) {
         axis += format(" (%.0f samples a second%s)", a.rate, a.file_rate > 0 ? "" : ", estimated");
     }
-    out += x_axis(static_cast<double>(a.from), static_cast<double>(a.from) + span, ticks + 12,
-                  axis);
+    out +=
+        x_axis(static_cast<double>(a.from), static_cast<double>(a.from) + span, ticks + 12, axis);
     out += text(left, height - 18,
                 "on: the share of samples that count as signal after the fill (about half where "
                 "bits are; none in a dropout, all where noise or an offset lifts the silence)",
@@ -293,7 +302,9 @@ std::string periods_svg(const ScopeAnalysis& a) {
         most = std::max(most, h[j]);
     }
     int64_t shown = last + 1;
-    if (a.calibrated) shown = std::max<int64_t>(shown, std::max(a.ranges.one_high, int64_t{a.calibration.n1}) + 1);
+    if (a.calibrated)
+        shown =
+            std::max<int64_t>(shown, std::max(a.ranges.one_high, int64_t{a.calibration.n1}) + 1);
     shown = std::min<int64_t>(period_histogram_size, shown + shown / 10 + 1);
     const double span = static_cast<double>(shown);
     if (a.calibrated) out += range_bands(a.ranges, span, top, bottom);
@@ -316,8 +327,9 @@ std::string periods_svg(const ScopeAnalysis& a) {
     mark(a.calibration.n1, "n1");
     out += text(left - 4, top + 20, std::to_string(most), "end");
     out += text(left - 4, bottom, "0", "end");
-    out += x_axis(0, span, bottom, "samples from one bit start to the next" +
-                                       (a.calibrated ? "; " + ranges_text(a.ranges) : ""));
+    out += x_axis(0, span, bottom,
+                  "samples from one bit start to the next" +
+                      (a.calibrated ? "; " + ranges_text(a.ranges) : ""));
     return out + "</svg>";
 }
 
@@ -333,7 +345,8 @@ std::string lengths_svg(const ScopeAnalysis& a) {
     const double span = static_cast<double>(a.lengths.size());
     out += range_bands(a.ranges, span, top, bottom);
     int64_t most = 1;
-    for (int64_t v : a.lengths) most = std::max(most, v);
+    for (int64_t v : a.lengths)
+        most = std::max(most, v);
     // A square-root scale, so that a handful of unknown bits still shows beside thousands.
     const double scale = (bottom - top - 16) / std::sqrt(static_cast<double>(most));
     const double w = plot_w / span;
@@ -349,19 +362,22 @@ std::string lengths_svg(const ScopeAnalysis& a) {
     }
     const char* fills[3] = {"#1f77b4", "#2ca02c", colour_unknown};
     for (int k = 0; k < 3; ++k) {
-        if (!bars[k].empty()) out += format("<path d=\"%s\" fill=\"%s\"/>", bars[k].c_str(), fills[k]);
+        if (!bars[k].empty())
+            out += format("<path d=\"%s\" fill=\"%s\"/>", bars[k].c_str(), fills[k]);
     }
     if (a.lengths.back() > 0) {
-        out += text(right, top + 10, format("%lld at %zu or more", static_cast<long long>(a.lengths.back()),
-                                            a.lengths.size() - 1), "end", colour_unknown);
+        out += text(right, top + 10,
+                    format("%lld at %zu or more", static_cast<long long>(a.lengths.back()),
+                           a.lengths.size() - 1),
+                    "end", colour_unknown);
     }
     out += text(left - 4, top + 20, std::to_string(most), "end");
     out += text(left - 4, bottom, "0", "end");
-    out += text(left + 4, top + 10,
-                format("blue: 0 bits, green: 1 bits, red: unknown (%lld of %lld); "
-                       "square-root scale",
-                       static_cast<long long>(a.shown_unknown),
-                       static_cast<long long>(a.shown_bits)));
+    out +=
+        text(left + 4, top + 10,
+             format("blue: 0 bits, green: 1 bits, red: unknown (%lld of %lld); "
+                    "square-root scale",
+                    static_cast<long long>(a.shown_unknown), static_cast<long long>(a.shown_bits)));
     out += x_axis(0, span, bottom, "classified length in samples; " + ranges_text(a.ranges));
     return out + "</svg>";
 }
@@ -383,7 +399,8 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
     // The parts side by side, a gap between them; x_of maps a sample index to its left edge
     // (an index in a gap goes to the gap's middle, one past the last part to the right end).
     double samples = 0;
-    for (const StripPart& part : s.parts) samples += static_cast<double>(part.end - part.first);
+    for (const StripPart& part : s.parts)
+        samples += static_cast<double>(part.end - part.first);
     const double gaps = gap * (s.parts.empty() ? 0.0 : static_cast<double>(s.parts.size() - 1));
     const double sx = (plot_w - gaps) / std::max(samples, 1.0);
     const auto x_of = [&](double i) {
@@ -434,7 +451,8 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
                 continue;
             }
             std::size_t j = i;
-            while (j < part.war.size() && part.war[j] != 0) ++j;
+            while (j < part.war.size() && part.war[j] != 0)
+                ++j;
             bars += format("M%.1f %.1fh%.2fv%.1fh%.2fz", x_of(static_cast<double>(part.first + i)),
                            war_top, (j - i) * sx, war_bottom - war_top, -((j - i) * sx));
             i = j;
@@ -477,9 +495,9 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
         const double x0 = x_of(static_cast<double>(std::max(b.start, shown_first)));
         const double x1 = x_of(static_cast<double>(label_end));
         if (x1 - x0 < 14) continue;
-        const std::string label =
-            x1 - x0 >= 46 ? format("%c %lld", b.bit, static_cast<long long>(b.length))
-                          : std::string(1, b.bit);
+        const std::string label = x1 - x0 >= 46
+                                      ? format("%c %lld", b.bit, static_cast<long long>(b.length))
+                                      : std::string(1, b.bit);
         out += text((x0 + x1) / 2, raw_top - 4, label, "middle",
                     b.bit == '?' ? colour_unknown : "#333333");
     }
@@ -493,18 +511,19 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
     const double e = static_cast<double>(s.unknown.length);
     if (e <= span) {
         const double ex = left + std::max(e, 0.0) * plot_w / span;
-        out += format("<path d=\"M%.1f %.1fl-5 -9h10z\" fill=\"%s\"/>", ex, ruler_y,
-                      colour_unknown);
+        out +=
+            format("<path d=\"M%.1f %.1fl-5 -9h10z\" fill=\"%s\"/>", ex, ruler_y, colour_unknown);
     } else {
-        out += format("<path d=\"M%.1f %.1fl-9 -5v10z\" fill=\"%s\"/>", right + 8,
-                      ruler_y - 7, colour_unknown);
+        out += format("<path d=\"M%.1f %.1fl-9 -5v10z\" fill=\"%s\"/>", right + 8, ruler_y - 7,
+                      colour_unknown);
     }
     std::string label =
         format("length %lld against the %s", static_cast<long long>(s.unknown.length),
                ranges_text(a.ranges).c_str());
     if (s.parts.size() > 1) {
         label = format("%lld samples in the middle left out; ",
-                       static_cast<long long>(s.parts[1].first - s.parts[0].end)) + label;
+                       static_cast<long long>(s.parts[1].first - s.parts[0].end)) +
+                label;
     }
     out += x_axis(0, span, ruler_y, label);
     return out + "</svg>";

@@ -9,11 +9,11 @@
 #include <string>
 
 struct Recording {
-    std::string name;            // as the user typed it
+    std::string name; // as the user typed it
     std::FILE* stream = nullptr;
-    int64_t length = 0;          // samples
-    int rate = 0;                // samples per second; 0 when the file does not say (raw)
-    bool failed = false;         // a read went wrong
+    int64_t length = 0;  // samples
+    int rate = 0;        // samples per second; 0 when the file does not say (raw)
+    bool failed = false; // a read went wrong
 };
 
 /// Opens the recording and measures its length. False when it cannot be opened or is not a

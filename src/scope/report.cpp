@@ -6,17 +6,22 @@
 
 namespace {
 
-std::string num(int64_t v) { return std::to_string(v); }
+std::string num(int64_t v) {
+    return std::to_string(v);
+}
 
 // A table row whose value carries an id.
 std::string fact(const std::string& label, const std::string& id, const std::string& value,
                  const std::string& note = "") {
     return "<tr><th>" + label + "</th><td><span id=\"" + id + "\">" + escape_xml(value) +
-           "</span>" + (note.empty() ? "" : " <span class=\"note\">" + escape_xml(note) + "</span>") +
+           "</span>" +
+           (note.empty() ? "" : " <span class=\"note\">" + escape_xml(note) + "</span>") +
            "</td></tr>\n";
 }
 
-std::string range_text(int64_t lo, int64_t hi) { return num(lo) + ".." + num(hi); }
+std::string range_text(int64_t lo, int64_t hi) {
+    return num(lo) + ".." + num(hi);
+}
 
 std::string seconds(double s) {
     char buffer[32];
@@ -89,8 +94,9 @@ std::string report_html(const ScopeAnalysis& a, const ScopeSettings& settings) {
     } else if (a.unknown == 0) {
         h += "<p class=\"fine\" id=\"verdict\">Every bit fell in one of the two ranges.</p>\n";
     } else {
-        h += "<p class=\"alert\" id=\"verdict\">" + num(a.unknown) +
-             " bit(s) fell in neither range; each is drawn below with the waveform around it.</p>\n";
+        h +=
+            "<p class=\"alert\" id=\"verdict\">" + num(a.unknown) +
+            " bit(s) fell in neither range; each is drawn below with the waveform around it.</p>\n";
     }
 
     h += "<h2>Overview</h2>\n" + overview_svg(a, settings.threshold, true) + "\n";

@@ -119,7 +119,7 @@ ScopeCommand parse_scope_options(int argc, const char* const* argv, ScopeSetting
             if (!number(int32_lo, int32_hi, "a whole number")) return ScopeCommand::error;
             settings.threshold = static_cast<int32_t>(v);
         } else if (name == "--tolerance") {
-            if (!number(int32_lo, int32_hi, "a whole number") ) return ScopeCommand::error;
+            if (!number(int32_lo, int32_hi, "a whole number")) return ScopeCommand::error;
             if (v == 0) {
                 message = "option '--tolerance' must not be 0 (it divides n1 - n0)";
                 return ScopeCommand::error;

@@ -95,12 +95,12 @@ int zx81scope_main(int argc, const char* const* argv) {
 
     std::vector<ReportFile> files;
     if (settings.svg) {
-        files = svg_files(a, settings, report_stem(settings.output.empty() ? settings.input
-                                                                           : settings.output));
+        files = svg_files(a, settings,
+                          report_stem(settings.output.empty() ? settings.input : settings.output));
     } else {
-        files.push_back({settings.output.empty() ? report_stem(settings.input) + ".html"
-                                                 : settings.output,
-                         report_html(a, settings)});
+        files.push_back(
+            {settings.output.empty() ? report_stem(settings.input) + ".html" : settings.output,
+             report_html(a, settings)});
     }
     for (const ReportFile& f : files) {
         if (same_file(f.name, settings.input)) {

@@ -94,7 +94,8 @@ TEST_F(Analysis, ADropoutGivesStripsAroundIt) {
 TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     std::vector<uint8_t> samples = clean_recording(300);
     int64_t n = 500;
-    while (!bit_is_one(300, n)) ++n;
+    while (!bit_is_one(300, n))
+        ++n;
     cut_pulses(samples, 300, n, 6);
     const ScopeAnalysis a = analyse(samples);
     ASSERT_EQ(a.strips.size(), 1u);
@@ -115,7 +116,8 @@ TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     }
     // Its bits tile the window: each starts where the one before it ended.
     ASSERT_GE(s.bits.size(), 3u);
-    for (std::size_t i = 1; i < s.bits.size(); ++i) EXPECT_EQ(s.bits[i].start, s.bits[i - 1].end);
+    for (std::size_t i = 1; i < s.bits.size(); ++i)
+        EXPECT_EQ(s.bits[i].start, s.bits[i - 1].end);
     EXPECT_LE(s.bits.front().start, part.first);
     EXPECT_GE(s.bits.back().end, part.end - 1);
 }
@@ -144,7 +146,8 @@ TEST_F(Analysis, StripsStopAtTheLimitAndTheRangeChoosesThem) {
     std::vector<uint8_t> samples = clean_recording(300);
     std::vector<int64_t> damaged;
     for (int64_t n = 100; damaged.size() < 6; n += 150) {
-        while (!bit_is_one(300, n)) ++n;
+        while (!bit_is_one(300, n))
+            ++n;
         cut_pulses(samples, 300, n, 6);
         damaged.push_back(bit_start_sample(300, n + 1));
     }
@@ -208,9 +211,10 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
     std::string report;
     for (std::size_t at = 0; at < samples.size(); at += block_samples) {
         std::vector<uint8_t> block(samples.begin() + static_cast<std::ptrdiff_t>(at),
-                                   samples.begin() + static_cast<std::ptrdiff_t>(
-                                                         std::min(samples.size(), at + block_samples)));
-        normalise_block(block.data(), static_cast<uint32_t>(block.size()), RunSettings{}, cal, report);
+                                   samples.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                         samples.size(), at + block_samples)));
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), RunSettings{}, cal,
+                        report);
         war.insert(war.end(), block.begin(), block.end());
     }
     war.push_back(war_end_marker);
@@ -223,7 +227,8 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
     EXPECT_EQ(a.calibration.n1, cal.n1);
     EXPECT_EQ(a.bits, static_cast<int64_t>(bits.size()));
     ASSERT_EQ(a.strips.size(), unknown.size());
-    for (std::size_t i = 0; i < unknown.size(); ++i) EXPECT_EQ(a.strips[i].unknown.end, unknown[i]);
+    for (std::size_t i = 0; i < unknown.size(); ++i)
+        EXPECT_EQ(a.strips[i].unknown.end, unknown[i]);
     EXPECT_GE(a.unknown, 1);
 }
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "signal/normaliser.h"
 #include "scope_test_support.h"
+#include "signal/normaliser.h"
 
 namespace {
 
@@ -107,8 +107,8 @@ TEST(BitWalk, AgreesWithTheClassifierOnRandomWarFilesCutAnyWay) {
             const std::vector<std::vector<std::size_t>> cuts = {
                 {war.size()}, {1}, {7, 1, 64, 3}, {1000, 9}};
             for (const auto& cut : cuts) {
-                SCOPED_TRACE(testing::Message() << "nfill=" << cal.nfill << " k=" << k
-                                                << " cut=" << cut[0]);
+                SCOPED_TRACE(testing::Message()
+                             << "nfill=" << cal.nfill << " k=" << k << " cut=" << cut[0]);
                 Walked reference, walked;
                 walk_both(war, cal, k, cut, reference, walked);
                 expect_same(reference, walked);
@@ -120,7 +120,8 @@ TEST(BitWalk, AgreesWithTheClassifierOnRandomWarFilesCutAnyWay) {
 TEST(BitWalk, AgreesWithTheClassifierOnANormalisedRecording) {
     std::vector<uint8_t> war = clean_recording(200);
     int64_t n = 100;
-    while (!bit_is_one(200, n)) ++n;
+    while (!bit_is_one(200, n))
+        ++n;
     cut_pulses(war, 200, n, 6);
     dropout(war, bit_start_sample(200, 300) + 5, bit_start_sample(200, 300) + 200);
     PulseCalibration cal;

@@ -27,7 +27,8 @@ ScopeAnalysis analysis_of(const std::vector<uint8_t>& samples, const ScopeSettin
 std::vector<uint8_t> damaged_recording() {
     std::vector<uint8_t> samples = clean_recording(300);
     int64_t n = 300;
-    while (!bit_is_one(300, n)) ++n;
+    while (!bit_is_one(300, n))
+        ++n;
     cut_pulses(samples, 300, n, 6);
     dropout(samples, bit_start_sample(300, 900) + 10, bit_start_sample(300, 900) + 400);
     return samples;
@@ -37,9 +38,12 @@ std::vector<uint8_t> damaged_recording() {
 void expect_self_contained(const std::string& html) {
     std::string rest = html;
     for (const char* ns : {"http://www.w3.org/1999/xhtml", "http://www.w3.org/2000/svg"}) {
-        for (std::size_t at; (at = rest.find(ns)) != std::string::npos;) rest.erase(at, std::strlen(ns));
+        for (std::size_t at; (at = rest.find(ns)) != std::string::npos;)
+            rest.erase(at, std::strlen(ns));
     }
-    for (const char* bad : {"http:", "https:", "//", "<script", "src=", "url(", "@import", "on" "load="}) {
+    for (const char* bad : {"http:", "https:", "//", "<script", "src=", "url(", "@import",
+                            "on"
+                            "load="}) {
         EXPECT_EQ(rest.find(bad), std::string::npos) << bad;
     }
 }
@@ -49,30 +53,33 @@ void expect_self_contained(const std::string& html) {
 TEST(WellFormed, AcceptsWellFormedDocuments) {
     const char* good[] = {
         "<a/>",
-        "<!DOCTYPE html>\n<html><body><p class=\"x\" id='y'>a &amp; b &#38; &#x26;</p></body></html>\n",
+        "<!DOCTYPE html>\n<html><body><p class=\"x\" id='y'>a &amp; b &#38; "
+        "&#x26;</p></body></html>\n",
         "<?xml version=\"1.0\"?>\n<svg><g><rect x=\"1\"/></g><!-- a comment --></svg>",
     };
-    for (const char* doc : good) EXPECT_EQ(xml_problem(doc), "") << doc;
+    for (const char* doc : good)
+        EXPECT_EQ(xml_problem(doc), "") << doc;
 }
 
 TEST(WellFormed, RefusesEveryKindOfFault) {
     const char* bad[] = {
-        "",                              // no root
-        "<a>",                           // never closed
-        "<a></b>",                       // wrong close
-        "<a><b></a></b>",                // misnested
-        "<a x=1/>",                      // unquoted
-        "<a x=\"1\" x=\"2\"/>",          // twice
-        "<a x=\"<\"/>",                  // '<' in a value
-        "<a>fish & chips</a>",           // stray '&'
-        "<a>&nbsp;</a>",                 // not an XML entity
-        "<a/><b/>",                      // two roots
-        "text<a/>",                      // text outside
-        "<a x=\"1\"y=\"2\"/>",           // no space between attributes
-        "<a><!-- x -- y --></a>",        // '--' in a comment
-        "<a>&#;</a>",                    // empty reference
+        "",                       // no root
+        "<a>",                    // never closed
+        "<a></b>",                // wrong close
+        "<a><b></a></b>",         // misnested
+        "<a x=1/>",               // unquoted
+        "<a x=\"1\" x=\"2\"/>",   // twice
+        "<a x=\"<\"/>",           // '<' in a value
+        "<a>fish & chips</a>",    // stray '&'
+        "<a>&nbsp;</a>",          // not an XML entity
+        "<a/><b/>",               // two roots
+        "text<a/>",               // text outside
+        "<a x=\"1\"y=\"2\"/>",    // no space between attributes
+        "<a><!-- x -- y --></a>", // '--' in a comment
+        "<a>&#;</a>",             // empty reference
     };
-    for (const char* doc : bad) EXPECT_NE(xml_problem(doc), "") << doc;
+    for (const char* doc : bad)
+        EXPECT_NE(xml_problem(doc), "") << doc;
 }
 
 TEST(Report, CleanDamagedAndFailedReportsAreWellFormedAndSelfContained) {
@@ -88,10 +95,12 @@ TEST(Report, CleanDamagedAndFailedReportsAreWellFormedAndSelfContained) {
         EXPECT_EQ(xml_problem(html), "");
         EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
         expect_self_contained(html);
-        for (const std::string& svg : {overview_svg(a, 30, false), periods_svg(a), lengths_svg(a)}) {
+        for (const std::string& svg :
+             {overview_svg(a, 30, false), periods_svg(a), lengths_svg(a)}) {
             EXPECT_EQ(xml_problem(svg), "");
         }
-        for (const Strip& s : a.strips) EXPECT_EQ(xml_problem(strip_svg(a, s, 30)), "");
+        for (const Strip& s : a.strips)
+            EXPECT_EQ(xml_problem(strip_svg(a, s, 30)), "");
     }
 }
 
@@ -111,7 +120,8 @@ TEST(Report, TheNumbersAreTheAnalysisNumbers) {
     EXPECT_EQ(r.saved_name, "test");
     ASSERT_EQ(r.strips.size(), a.strips.size());
     ASSERT_GE(r.strips.size(), 2u);
-    for (std::size_t i = 0; i < r.strips.size(); ++i) EXPECT_EQ(r.strips[i], a.strips[i].unknown.end);
+    for (std::size_t i = 0; i < r.strips.size(); ++i)
+        EXPECT_EQ(r.strips[i], a.strips[i].unknown.end);
     EXPECT_EQ(report_value(html, "zero-range"), "44..66");
     EXPECT_EQ(report_value(html, "one-range"), "77..99");
     EXPECT_EQ(report_value(html, "threshold"), "30");
@@ -126,7 +136,8 @@ TEST(Report, ACleanReportHasNoStripAndSaysSo) {
     ScratchDir dir;
     ScopeSettings settings;
     settings.input = "tape.raw";
-    const std::string html = report_html(analysis_of(clean_recording(300), settings, dir), settings);
+    const std::string html =
+        report_html(analysis_of(clean_recording(300), settings, dir), settings);
     EXPECT_EQ(html.find("class=\"strip\""), std::string::npos);
     EXPECT_EQ(report_value(html, "strips"), "No unknown bits in the range shown.");
     EXPECT_EQ(report_value(html, "verdict"), "Every bit fell in one of the two ranges.");
@@ -163,7 +174,8 @@ TEST(Charts, OnLevelsAreWhereTheThresholdStartsToCount) {
         int32_t threshold;
         int high, low;
     };
-    const Case cases[] = {{30, 143, 112}, {0, 128, 127}, {1, 129, 126}, {254, 255, 0}, {255, -1, -1}};
+    const Case cases[] = {
+        {30, 143, 112}, {0, 128, 127}, {1, 129, 126}, {254, 255, 0}, {255, -1, -1}};
     for (const Case& c : cases) {
         const OnLevels on = on_levels(c.threshold);
         EXPECT_EQ(on.high, c.high) << c.threshold;
@@ -173,7 +185,8 @@ TEST(Charts, OnLevelsAreWhereTheThresholdStartsToCount) {
 
 TEST(ScopeRun, ReportStemDropsOnlyTheLastExtension) {
     const std::pair<const char*, const char*> cases[] = {
-        {"tape.raw", "tape"}, {"dir/tape.raw", "dir/tape"}, {"dir.d/tape", "dir.d/tape"},
-        {"a/b.c.raw", "a/b.c"}, {".hidden", ".hidden"}, {"tape", "tape"}};
-    for (const auto& [name, stem] : cases) EXPECT_EQ(report_stem(name), stem) << name;
+        {"tape.raw", "tape"},   {"dir/tape.raw", "dir/tape"}, {"dir.d/tape", "dir.d/tape"},
+        {"a/b.c.raw", "a/b.c"}, {".hidden", ".hidden"},       {"tape", "tape"}};
+    for (const auto& [name, stem] : cases)
+        EXPECT_EQ(report_stem(name), stem) << name;
 }

@@ -28,17 +28,18 @@ struct Screenshot {
 
 Screenshot screenshot(const std::string& browser, const ScratchDir& dir, const std::string& page) {
     Screenshot shot;
-    shot.run = run_program("/usr/bin/timeout",
-                           {"timeout", "120", browser, "--headless", "--no-sandbox", "--disable-gpu",
-                            "--disable-quic", "--no-first-run", "--disable-background-networking",
-                            "--disable-component-update", "--disable-sync",
-                            "--user-data-dir=" + (dir / "profile"), "--enable-logging=stderr",
-                            "--v=0", "--screenshot=" + (dir / "shot.png"), "--window-size=1200,1600",
-                            "file://" + (dir / page)},
-                           dir.path());
+    shot.run = run_program(
+        "/usr/bin/timeout",
+        {"timeout", "120", browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+         "--no-first-run", "--disable-background-networking", "--disable-component-update",
+         "--disable-sync", "--user-data-dir=" + (dir / "profile"), "--enable-logging=stderr",
+         "--v=0", "--screenshot=" + (dir / "shot.png"), "--window-size=1200,1600",
+         "file://" + (dir / page)},
+        dir.path());
     std::istringstream log(shot.run.err);
     for (std::string line; std::getline(log, line);) {
-        if (line.find(":CONSOLE") != std::string::npos || line.find("Uncaught") != std::string::npos) {
+        if (line.find(":CONSOLE") != std::string::npos ||
+            line.find("Uncaught") != std::string::npos) {
             shot.console.push_back(line);
         }
     }
@@ -72,7 +73,8 @@ TEST(ScopeBrowser, ADamagedRecordingsReportOpensWithoutAnyConsoleMessage) {
     const int64_t first = bit_start_sample(400, 700) + 12;
     dropout(samples, first, first + 500);
     int64_t n = 2900;
-    while (!bit_is_one(400, n)) ++n;
+    while (!bit_is_one(400, n))
+        ++n;
     cut_pulses(samples, 400, n, 6);
     write_file(dir / "damaged.raw", samples);
     const RunResult r = run_zx81scope({"damaged.raw"}, dir.path());

@@ -12,8 +12,12 @@ class Scope : public testing::Test {
   protected:
     ScratchDir dir;
 
-    void put(const std::string& name, const std::vector<uint8_t>& bytes) { write_file(dir / name, bytes); }
-    RunResult scope(const std::vector<std::string>& args) { return run_zx81scope(args, dir.path()); }
+    void put(const std::string& name, const std::vector<uint8_t>& bytes) {
+        write_file(dir / name, bytes);
+    }
+    RunResult scope(const std::vector<std::string>& args) {
+        return run_zx81scope(args, dir.path());
+    }
 
     // Runs both tools on the recording with the same threshold and tolerance and checks that
     // the report says what the converter printed. Returns the report.
@@ -25,9 +29,9 @@ class Scope : public testing::Test {
                           "k=" + std::to_string(tolerance)},
                          dir.path());
         EXPECT_EQ(tape.status, 0) << tape.err;
-        const RunResult r = scope({"--threshold", std::to_string(threshold), "--tolerance",
-                                   std::to_string(tolerance), "--max-strips", "100000",
-                                   "tape.raw"});
+        const RunResult r =
+            scope({"--threshold", std::to_string(threshold), "--tolerance",
+                   std::to_string(tolerance), "--max-strips", "100000", "tape.raw"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         const std::string html = read_text(dir / "tape.html");
@@ -44,7 +48,8 @@ class Scope : public testing::Test {
         EXPECT_EQ(s.saved_name, c.saved_name);
         // Every bit of the bit file is counted.
         int64_t bits = 0;
-        for (char ch : read_text(dir / "tape.bit")) bits += ch == '0' || ch == '1' || ch == '?';
+        for (char ch : read_text(dir / "tape.bit"))
+            bits += ch == '0' || ch == '1' || ch == '?';
         EXPECT_EQ(s.bits, bits);
         return html;
     }
@@ -53,7 +58,8 @@ class Scope : public testing::Test {
 std::vector<uint8_t> with_cut_pulses(std::vector<uint8_t> samples, std::size_t size,
                                      std::vector<int64_t> bits, int pulses) {
     for (int64_t n : bits) {
-        while (!bit_is_one(size, n)) ++n;
+        while (!bit_is_one(size, n))
+            ++n;
         cut_pulses(samples, size, n, pulses);
     }
     return samples;
@@ -94,7 +100,8 @@ TEST_F(Scope, TheNumbersAreTheConvertersOnBitsWithTooFewPulses) {
 TEST_F(Scope, TheNumbersAreTheConvertersWithOtherThresholdsAndTolerances) {
     const std::vector<uint8_t> samples =
         with_cut_pulses(clean_recording(400, 40), 400, {150, 1200}, 7);
-    for (const auto& [n, k] : std::vector<std::pair<int, int>>{{30, 3}, {60, 3}, {30, 10}, {75, 6}, {20, 1}}) {
+    for (const auto& [n, k] :
+         std::vector<std::pair<int, int>>{{30, 3}, {60, 3}, {30, 10}, {75, 6}, {20, 1}}) {
         SCOPED_TRACE(testing::Message() << "n=" << n << " k=" << k);
         expect_agreement(samples, n, k);
     }
@@ -151,8 +158,9 @@ TEST_F(Scope, TheSummaryAndTheDefaultReportName) {
     const RunResult r = scope({"tape.raw"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "... creating report tape.html\nnfill=29 nplat=19 n0=55 n1=88\n"
-                     "k=3: 0 range 44..66, 1 range 77..99\n832 bits, 0 unknown, saved name [test]\n");
+    EXPECT_EQ(r.out,
+              "... creating report tape.html\nnfill=29 nplat=19 n0=55 n1=88\n"
+              "k=3: 0 range 44..66, 1 range 77..99\n832 bits, 0 unknown, saved name [test]\n");
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"tape.html", "tape.raw"}));
 }
 
@@ -181,22 +189,24 @@ TEST_F(Scope, FromAndToChooseTheStrips) {
     ASSERT_EQ(scope({"tape.raw"}).status, 0);
     const std::vector<int64_t> all = parse_report(read_text(dir / "tape.html")).strips;
     ASSERT_EQ(all.size(), 5u);
-    ASSERT_EQ(scope({"tape.raw", "--from", std::to_string(all[1]), "--to",
-                     std::to_string(all[3] + 1)})
-                  .status,
-              0);
+    ASSERT_EQ(
+        scope({"tape.raw", "--from", std::to_string(all[1]), "--to", std::to_string(all[3] + 1)})
+            .status,
+        0);
     const std::string html = read_text(dir / "tape.html");
     EXPECT_EQ(parse_report(html).strips, (std::vector<int64_t>{all[1], all[2], all[3]}));
     EXPECT_EQ(parse_report(html).unknown, 5); // the numbers are still the whole recording's
-    EXPECT_EQ(report_value(html, "shown"), std::to_string(all[1]) + ".." + std::to_string(all[3] + 1));
+    EXPECT_EQ(report_value(html, "shown"),
+              std::to_string(all[1]) + ".." + std::to_string(all[3] + 1));
 }
 
 TEST_F(Scope, SvgWritesSeparateWellFormedFiles) {
     put("tape.raw", with_cut_pulses(clean_recording(400), 400, {100, 300}, 6));
     const RunResult r = scope({"tape.raw", "--svg"});
     EXPECT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> files{"tape-lengths.svg", "tape-overview.svg", "tape-periods.svg",
-                                         "tape-strip-1.svg", "tape-strip-2.svg", "tape.raw"};
+    const std::vector<std::string> files{"tape-lengths.svg", "tape-overview.svg",
+                                         "tape-periods.svg", "tape-strip-1.svg",
+                                         "tape-strip-2.svg", "tape.raw"};
     EXPECT_EQ(list_dir(dir.path()), files);
     for (const std::string& f : files) {
         if (f == "tape.raw") continue;
@@ -234,13 +244,15 @@ TEST_F(Scope, UsageErrorsGiveStatusTwoAndWriteNothing) {
         {{"tape.raw", "--threshold", "3x"}, "option '--threshold' needs a whole number, not '3x'"},
         {{"tape.raw", "--threshold", "99999999999"},
          "option '--threshold' needs a whole number, not '99999999999'"},
-        {{"tape.raw", "--tolerance", "0"}, "option '--tolerance' must not be 0 (it divides n1 - n0)"},
-        {{"tape.raw", "--max-strips", "-1"}, "option '--max-strips' needs a count of 0 or more, not '-1'"},
+        {{"tape.raw", "--tolerance", "0"},
+         "option '--tolerance' must not be 0 (it divides n1 - n0)"},
+        {{"tape.raw", "--max-strips", "-1"},
+         "option '--max-strips' needs a count of 0 or more, not '-1'"},
         {{"tape.raw", "--from", ""}, "option '--from' needs a sample index of 0 or more, not ''"},
         {{"tape.raw", "--from", "10", "--to", "10"}, "--to must be greater than --from"},
         {{"tape.raw", "--from", "999999999"},
-         "--from 999999999 is not inside the recording (" + std::to_string(clean_recording(50).size()) +
-             " samples)"},
+         "--from 999999999 is not inside the recording (" +
+             std::to_string(clean_recording(50).size()) + " samples)"},
         {{"tape.raw", "-o", ""}, "option '-o' needs a file name"},
     };
     for (const auto& [args, message] : cases) {

@@ -10,12 +10,15 @@ namespace {
 constexpr int rate = 22050;
 constexpr double lead_ms = 20;
 
-int64_t sample_at(double us) { return std::llround(us * rate / 1e6); }
+int64_t sample_at(double us) {
+    return std::llround(us * rate / 1e6);
+}
 } // namespace
 
 std::vector<uint8_t> scope_program(std::size_t size) {
     std::vector<uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 5);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 37 + 5);
     return bytes;
 }
 
@@ -53,19 +56,24 @@ double bit_start_us(std::size_t size, int64_t n) {
 
 } // namespace
 
-bool bit_is_one(std::size_t size, int64_t n) { return bit_of(tape_bytes(size), n); }
+bool bit_is_one(std::size_t size, int64_t n) {
+    return bit_of(tape_bytes(size), n);
+}
 
-int64_t bit_start_sample(std::size_t size, int64_t n) { return sample_at(bit_start_us(size, n)); }
+int64_t bit_start_sample(std::size_t size, int64_t n) {
+    return sample_at(bit_start_us(size, n));
+}
 
 void dropout(std::vector<uint8_t>& samples, int64_t first, int64_t end) {
-    for (int64_t i = first; i < end; ++i) samples[static_cast<std::size_t>(i)] = 128 + i % 3;
+    for (int64_t i = first; i < end; ++i)
+        samples[static_cast<std::size_t>(i)] = 128 + i % 3;
 }
 
 void cut_pulses(std::vector<uint8_t>& samples, std::size_t size, int64_t n, int pulses) {
     const double start = bit_start_us(size, n);
     const double period = pulse_high_us + pulse_low_us;
-    for (int64_t i = sample_at(start + pulses * period); i < sample_at(start + one_bit_pulses * period);
-         ++i) {
+    for (int64_t i = sample_at(start + pulses * period);
+         i < sample_at(start + one_bit_pulses * period); ++i) {
         samples[static_cast<std::size_t>(i)] = 128;
     }
 }

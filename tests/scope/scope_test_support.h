@@ -36,7 +36,7 @@ RunResult run_zx81scope(const std::vector<std::string>& args, const std::string&
 
 /// What zx81tape printed about a recording.
 struct ConverterNumbers {
-    int64_t nfill = -1;           // from the -m line, when it was given
+    int64_t nfill = -1; // from the -m line, when it was given
     int64_t nplat = -1, n0 = -1, n1 = -1;
     std::vector<int64_t> unknown; // nsample of every unknown bit
     std::string saved_name;

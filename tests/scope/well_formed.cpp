@@ -6,7 +6,9 @@
 
 namespace {
 
-bool name_start(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == ':'; }
+bool name_start(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == ':';
+}
 bool name_char(char c) {
     return name_start(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.';
 }
@@ -20,14 +22,18 @@ struct Reader {
         if (problem.empty()) problem = what + " at offset " + std::to_string(i);
         return false;
     }
-    bool at(const char* prefix) const { return s.compare(i, std::char_traits<char>::length(prefix), prefix) == 0; }
+    bool at(const char* prefix) const {
+        return s.compare(i, std::char_traits<char>::length(prefix), prefix) == 0;
+    }
     void skip_space() {
-        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+            ++i;
     }
     bool name(std::string& out) {
         if (i >= s.size() || !name_start(s[i])) return fail("a name expected");
         const std::size_t first = i;
-        while (i < s.size() && name_char(s[i])) ++i;
+        while (i < s.size() && name_char(s[i]))
+            ++i;
         out = s.substr(first, i - first);
         return true;
     }
