@@ -83,7 +83,9 @@ std::string x_axis(double lo, double hi, double y, const std::string& label) {
     for (double v = std::ceil(lo / step) * step; v <= hi; v += step) {
         const double x = left + (v - lo) * plot_w / (hi - lo);
         out += line(x, y, x, y + 4, "#555555");
-        out += text(x, y + 15, format("%.0f", v), "middle");
+        // The last label stays inside the picture.
+        const bool last = x > right - 30;
+        out += text(last ? x + 4 : x, y + 15, format("%.0f", v), last ? "end" : "middle");
     }
     out += text(right, y + 28, label, "end");
     return out;
