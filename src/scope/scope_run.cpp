@@ -19,7 +19,8 @@ struct ReportFile {
 };
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "zx81scope: %s\nTry 'zx81scope --help'.\n", message.c_str());
+    std::fprintf(stderr, "zx81scope: %s\nTry 'zx81scope --help' for more information.\n",
+                 message.c_str());
     return 2;
 }
 
