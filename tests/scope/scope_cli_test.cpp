@@ -260,7 +260,8 @@ TEST_F(Scope, UsageErrorsGiveStatusTwoAndWriteNothing) {
         const RunResult r = scope(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "zx81scope: " + message + "\nTry 'zx81scope --help' for more information.\n");
+        EXPECT_EQ(r.err, "zx81scope: " + message +
+                             "\nTry 'zx81scope --help' for more information.\n");
     }
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"tape.raw"});
 }
