@@ -1,23 +1,24 @@
-// The recording zx81scope reads: headerless unsigned 8-bit mono samples, silence near 128,
-// the same raw file the converter reads. Only these functions touch the file, so another
-// kind of recording (a sound file) needs only another `open_recording`.
+// The recording zx81scope reads: whatever the converter's war step reads, a sound file (its
+// frames reduced to raw samples exactly as the converter reduces them) or headerless unsigned
+// 8-bit mono samples. Only these functions touch the file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "signal/sample_source.h"
+
 struct Recording {
-    std::string name; // as the user typed it
-    std::FILE* stream = nullptr;
-    int64_t length = 0;  // samples
-    int rate = 0;        // samples per second; 0 when the file does not say (raw)
-    bool failed = false; // a read went wrong
+    std::string name;      // as the user typed it
+    SampleSource source;   // the open input
+    int64_t length = 0;    // samples (frames of a sound file)
+    int rate = 0;          // samples per second; 0 when the file does not say (raw)
+    bool failed = false;   // a read went wrong
 };
 
-/// Opens the recording and measures its length. False when it cannot be opened or is not a
-/// regular file whose size can be found.
+/// Opens the recording and measures its length. False when it cannot be opened, cannot be
+/// decoded, or is not a regular file whose length can be found.
 bool open_recording(Recording& rec, const std::string& name);
 
 /// Reads up to `count` samples; fewer only at the end or after a failure (then `failed`).

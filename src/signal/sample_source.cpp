@@ -70,6 +70,7 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
             }
             source.sound = sound;
             source.channels = info.channels;
+            source.rate = info.samplerate;
             source.frames_declared = info.frames;
             return SourceOpen::ok;
         }

@@ -46,6 +46,7 @@ struct SampleSource {
     std::FILE* raw = nullptr;           // a headerless input, read byte for byte
     SNDFILE* sound = nullptr;           // a sound file decoded through libsndfile
     int channels = 1;                   // values per frame of `sound`
+    int rate = 0;                       // frames per second of `sound`; 0 for a raw input
     sf_count_t frames_declared = 0;     // frames `sound` says it holds (SF_COUNT_MAX: unknown)
     sf_count_t frames_read = 0;         // frames of `sound` decoded so far
     std::unique_ptr<double[]> decoded;  // decoding buffer of `decode_buffer_values` values

@@ -6,6 +6,8 @@
 #include "signal/normaliser.h"
 #include "well_formed.h"
 
+#include <sndfile.h>
+
 namespace {
 
 class Scope : public testing::Test {
@@ -295,4 +297,30 @@ TEST_F(Scope, AReportThatCannotBeWrittenGivesStatusOne) {
     const RunResult full = scope({"tape.raw", "-o", "/dev/full"});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "zx81scope: cannot write the report /dev/full\n");
+}
+
+TEST_F(Scope, ASoundFileGivesTheNumbersOfItsRawTwinAndItsRate) {
+    // A 16-bit WAV whose high bytes are the raw recording's samples less 128.
+    const std::vector<uint8_t> samples = clean_recording(200);
+    std::vector<short> wide(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) wide[i] = static_cast<short>((samples[i] - 128) * 256);
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* wav = sf_open((dir / "tape.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(wav, nullptr);
+    ASSERT_EQ(sf_writef_short(wav, wide.data(), static_cast<sf_count_t>(wide.size())),
+              static_cast<sf_count_t>(wide.size()));
+    ASSERT_EQ(sf_close(wav), 0);
+
+    put("twin.raw", samples);
+    const RunResult raw = scope({"twin.raw"});
+    const RunResult r = scope({"tape.wav"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, raw.out.substr(0, raw.out.find("twin")) + "tape" +
+                         raw.out.substr(raw.out.find("twin") + 4));
+    const std::string html = read_text(dir / "tape.html");
+    EXPECT_EQ(xml_problem(html), "");
+    EXPECT_NE(html.find("22050 samples a second"), std::string::npos);
 }
