@@ -22,8 +22,8 @@
 set -euo pipefail
 
 build=${1:-build}
-exe=$(cd "$build" && pwd)/src/cli/zx81tape
-gen=$(cd "$build" && pwd)/bench/make_recording
+exe=$(cd "$build" && pwd)/bin/zx81tape
+gen=$(cd "$build" && pwd)/bin/make_recording
 reps=${BENCH_REPS:-15}
 sizes=${BENCH_SIZES:-50 200}
 for tool in "$exe" "$gen" /usr/bin/time; do
