@@ -20,3 +20,8 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) build-* demo
+
+# The robustness sweep of the converter on zx81synth's recordings (slow; not part of test).
+.PHONY: sweep
+sweep: build
+	./scripts/sweep.sh $(BUILD)

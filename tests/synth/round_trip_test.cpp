@@ -1,0 +1,119 @@
+// The round trip: a program recorded by zx81synth, converted back by zx81tape at its default
+// options, must come back byte for byte under its saved name. Each case is one rate or one
+// impairment at a moderate level; the harder ones say which n= or k= they need and why.
+#include <gtest/gtest.h>
+
+#include "synth/synth_test_support.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct RoundTrip {
+    const char* label;
+    std::vector<std::string> synth_options;
+    std::vector<std::string> converter_options; // empty: the defaults, n=30 k=3
+};
+
+std::ostream& operator<<(std::ostream& os, const RoundTrip& c) { return os << c.label; }
+
+std::string case_name(const ::testing::TestParamInfo<RoundTrip>& param_info) {
+    return param_info.param.label;
+}
+
+class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(RoundTripTest, GivesBackTheIdenticalProgram) {
+    const RoundTrip& c = GetParam();
+    ScratchDir dir;
+    const std::vector<uint8_t> program = test_program(300);
+    ASSERT_EQ(run_program("/bin/mkdir", {"mkdir", "src"}, dir.path()).status, 0);
+    write_file(dir / "src/Round Trip.p", program);
+
+    std::vector<std::string> synth_args(c.synth_options);
+    synth_args.insert(synth_args.end(), {"src/Round Trip.p", "tape.raw"});
+    const RunResult synth = run_zx81synth(synth_args, dir.path());
+    ASSERT_EQ(synth.status, 0) << synth.err;
+
+    std::vector<std::string> convert_args{"tape.raw"};
+    convert_args.insert(convert_args.end(), c.converter_options.begin(),
+                        c.converter_options.end());
+    const RunResult convert = run_zx81tape(convert_args, dir.path());
+    EXPECT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(convert.err, "");
+    EXPECT_NE(convert.out.find("ZxName=[round_trip]"), std::string::npos) << convert.out;
+    // The saved name "ROUND TRIP" names the P file: small letters, "_" for the space.
+    ASSERT_EQ(list_dir(dir.path()), (std::vector<std::string>{"round_trip.p", "src", "tape.bit",
+                                                              "tape.raw", "tape.war"}));
+    EXPECT_TRUE(read_file(dir / "round_trip.p") == program) << "the P file differs";
+}
+
+// Every rate the converter is asked to read, with sharp and with tape-like pulses.
+INSTANTIATE_TEST_SUITE_P(
+    Rates, RoundTripTest,
+    ::testing::Values(RoundTrip{"square_11025", {"--rate", "11025"}, {}},
+                      RoundTrip{"square_22050", {}, {}},
+                      RoundTrip{"square_44100", {"--rate", "44100"}, {}},
+                      RoundTrip{"square_48000", {"--rate", "48000"}, {}},
+                      RoundTrip{"square_96000", {"--rate", "96000"}, {}},
+                      RoundTrip{"tape_11025", {"--rate", "11025", "--shape", "tape"}, {}},
+                      RoundTrip{"tape_22050", {"--shape", "tape"}, {}},
+                      RoundTrip{"tape_44100", {"--rate", "44100", "--shape", "tape"}, {}},
+                      RoundTrip{"tape_48000", {"--rate", "48000", "--shape", "tape"}, {}},
+                      RoundTrip{"tape_96000", {"--rate", "96000", "--shape", "tape"}, {}}),
+    case_name);
+
+// One impairment at a time at a moderate level, 22050 Hz, the converter's defaults.
+INSTANTIATE_TEST_SUITE_P(
+    Impairments, RoundTripTest,
+    ::testing::Values(
+        RoundTrip{"amplitude_30", {"--amplitude", "30"}, {}},
+        RoundTrip{"inverted", {"--invert"}, {}},
+        RoundTrip{"dc_plus_8", {"--dc", "8"}, {}},
+        RoundTrip{"dc_minus_8", {"--dc", "-8"}, {}},
+        RoundTrip{"noise_rms_1", {"--noise", "1"}, {}},
+        RoundTrip{"noise_40dB", {"--noise", "40dB", "--seed", "3"}, {}},
+        RoundTrip{"hum_8", {"--hum", "8"}, {}},
+        RoundTrip{"hum_8_at_60Hz", {"--hum", "8,60"}, {}},
+        RoundTrip{"speed_0_9", {"--speed", "0.9"}, {}},
+        RoundTrip{"speed_1_1", {"--speed", "1.1"}, {}},
+        RoundTrip{"wow_5_percent", {"--wow", "0.05,0.5"}, {}},
+        RoundTrip{"flutter_2_percent", {"--wow", "0.02,8"}, {}},
+        RoundTrip{"fade_60_percent", {"--fade", "0.6"}, {}},
+        RoundTrip{"sine_pulses", {"--shape", "sine"}, {}},
+        RoundTrip{"tape_pulses", {"--shape", "tape"}, {}},
+        RoundTrip{"lead_and_trail", {"--lead", "3000", "--trail", "2000"}, {}},
+        RoundTrip{"dropout_0_2ms", {"--dropout", "4000,0.2"}, {}},
+        RoundTrip{"everything_at_once_44100",
+                  {"--rate", "44100", "--shape", "tape", "--amplitude", "70", "--dc", "-4",
+                   "--noise", "1", "--hum", "3", "--speed", "0.97", "--wow", "0.02,0.7",
+                   "--fade", "0.3", "--lead", "1000", "--trail", "500", "--seed", "11"},
+                  {}}),
+    case_name);
+
+// Harder cases: the default threshold n=30 asks a sample to be 15 steps from the middle.
+INSTANTIATE_TEST_SUITE_P(
+    HarderCases, RoundTripTest,
+    ::testing::Values(
+        // Pulses only 8 steps high never reach the default threshold: n=8 lets them count.
+        RoundTrip{"amplitude_8_needs_n8", {"--amplitude", "8"}, {"n=8"}},
+        // Noise of RMS 8 crosses the default threshold in the pauses and splits them; a
+        // threshold far above the noise (level 120 is 60 steps, 7.5 RMS) keeps them whole.
+        RoundTrip{"noise_rms_8_needs_n120", {"--noise", "8"}, {"n=120"}},
+        // An offset of 40 steps puts silence above the default threshold: n=120 is above it
+        // and the pulses still reach it on one side.
+        RoundTrip{"dc_40_needs_n120", {"--dc", "40"}, {"n=120"}},
+        // Hum of 40 steps peak does the same for part of every mains cycle.
+        RoundTrip{"hum_40_needs_n120", {"--hum", "40"}, {"n=120"}},
+        // Faded to a twentieth, the end of the recording is 5 steps high: n=6.
+        RoundTrip{"fade_95_percent_needs_n6", {"--fade", "0.95"}, {"n=6"}},
+        // Wow of 18 % moves the bit lengths so far that the 0 and 1 ranges need widening: k=2.
+        RoundTrip{"wow_18_percent_needs_k2", {"--wow", "0.18,0.5"}, {"k=2"}},
+        // Tape-shaped pulses in noise at 44100 Hz: the threshold well above the noise.
+        RoundTrip{"tape_noise_6_needs_n100",
+                  {"--rate", "44100", "--shape", "tape", "--noise", "6"},
+                  {"n=100"}}),
+    case_name);
+
+} // namespace
