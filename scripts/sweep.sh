@@ -12,8 +12,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-build}"
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
-synth="$build/src/synth/zx81synth"
-tape="$build/src/cli/zx81tape"
+synth="$build/bin/zx81synth"
+tape="$build/bin/zx81tape"
 for tool in "$synth" "$tape"; do
     [ -x "$tool" ] || { echo "sweep: $tool is missing (run make build first)" >&2; exit 1; }
 done
