@@ -68,6 +68,28 @@ double next_gaussian(NoiseSource& noise) {
     return radius * std::cos(2.0 * pi * u2);
 }
 
+namespace {
+// The pole of the tape shape, per microsecond: decay and angular frequency of the ringing.
+std::complex<double> tape_pole() {
+    const double w0 = 2.0 * pi * tape_resonance_hz / 1e6;
+    return {-tape_damping * w0, w0 * std::sqrt(1.0 - tape_damping * tape_damping)};
+}
+} // namespace
+
+void add_tape_step(TapeFilter& filter, double at_us, double step) {
+    filter.ringing = filter.ringing * std::exp(tape_pole() * (at_us - filter.ref_us)) + step;
+    filter.ref_us = at_us;
+    filter.level += step;
+}
+
+double tape_filter_output(const TapeFilter& filter, double t_us) {
+    // A step's response is 1 - e^(-z w0 t) (cos(wd t) + a sin(wd t)), a = z / sqrt(1 - z^2):
+    // the real part of (1 - i a) e^(p t).
+    const double a = tape_damping / std::sqrt(1.0 - tape_damping * tape_damping);
+    const std::complex<double> now = filter.ringing * std::exp(tape_pole() * (t_us - filter.ref_us));
+    return filter.level - (now * std::complex<double>(1.0, -a)).real();
+}
+
 double tape_step_response(double t_us) {
     if (t_us <= 0.0) return 0.0;
     const double w0 = 2.0 * pi * tape_resonance_hz / 1e6;

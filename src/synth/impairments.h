@@ -10,6 +10,7 @@
 // system and with every standard library.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 
 /// How the tape moves at playback.
@@ -52,8 +53,24 @@ constexpr double tape_resonance_hz = 5000.0;
 constexpr double tape_damping = 0.3;
 double tape_step_response(double t_us);
 
-/// After this long a step's response is taken as settled (its ringing is below 1e-4).
+/// After this long a step's ringing is below 1e-4 of the step.
 constexpr double tape_settle_us = 1000.0;
+
+/// The tape shape's response to every step so far, without a list of them: the ringing of a
+/// step is the real part of a complex exponential, so the ringing of all of them adds up to
+/// one complex number that decays and turns with time.
+struct TapeFilter {
+    double level = 0.0;                // the sum of the steps, where the response settles
+    std::complex<double> ringing{};    // the steps' complex exponentials at `ref_us`
+    double ref_us = 0.0;
+};
+
+/// Adds a step of `step` at `at_us` (no earlier than the last one added).
+void add_tape_step(TapeFilter& filter, double at_us, double step);
+
+/// The response at `t_us`, the sum of `step * tape_step_response(t_us - at_us)` over the
+/// steps, for any time from shortly before the last step on.
+double tape_filter_output(const TapeFilter& filter, double t_us);
 
 /// The peak of the tape-shape response to a burst of nine pulses of unit height, the figure
 /// that scales the tape shape to the chosen amplitude.

@@ -5,17 +5,6 @@
 namespace {
 constexpr double pi = 3.14159265358979323846;
 
-void remember_edge(Synthesiser& s, double tape_us, double step) {
-    if (s.edge_count == s.edges.size()) {
-        // Never reached: at most one edge per half pulse rings at a time.
-        s.settled += s.edges[s.first_edge].step;
-        s.first_edge = (s.first_edge + 1) % s.edges.size();
-        --s.edge_count;
-    }
-    s.edges[(s.first_edge + s.edge_count) % s.edges.size()] = {tape_us, step};
-    ++s.edge_count;
-}
-
 // Moves to the next segment; false when there is none.
 bool advance_segment(Synthesiser& s) {
     if (!s.segments_left || !next_tape_segment(s.walker, s.segment)) {
@@ -25,26 +14,10 @@ bool advance_segment(Synthesiser& s) {
     }
     s.segment_end = boundary_sample(play_time_us(s.motion, s.segment.end_us), s.rate);
     const double level = static_cast<double>(s.segment.level);
-    if (level != s.last_level) {
-        remember_edge(s, s.segment.start_us, level - s.last_level);
-        s.last_level = level;
+    if (s.shape == PulseShape::tape && level != s.filter.level) {
+        add_tape_step(s.filter, s.segment.start_us, level - s.filter.level);
     }
     return true;
-}
-
-// The tape shape at tape time `tau`: the settled level plus the ringing of the recent edges.
-double tape_shape_at(Synthesiser& s, double tau) {
-    while (s.edge_count > 0 && tau - s.edges[s.first_edge].tape_us > tape_settle_us) {
-        s.settled += s.edges[s.first_edge].step;
-        s.first_edge = (s.first_edge + 1) % s.edges.size();
-        --s.edge_count;
-    }
-    double y = s.settled;
-    for (std::size_t i = 0; i < s.edge_count; ++i) {
-        const ShapeEdge& e = s.edges[(s.first_edge + i) % s.edges.size()];
-        y += e.step * tape_step_response(tau - e.tape_us);
-    }
-    return y;
 }
 
 double pulse_at(Synthesiser& s, double play_us) {
@@ -61,7 +34,7 @@ double pulse_at(Synthesiser& s, double play_us) {
         return level * std::sin(pi * phase);
     }
     case PulseShape::tape:
-        return tape_shape_at(s, tape_time_us(s.motion, play_us));
+        return tape_filter_output(s.filter, tape_time_us(s.motion, play_us));
     }
     return 0.0;
 }

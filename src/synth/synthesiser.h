@@ -13,7 +13,6 @@
 // grow with the length of the recording.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,12 +20,6 @@
 #include "synth/impairments.h"
 #include "synth/synth_settings.h"
 #include "tape/tape_signal.h"
-
-/// A level change of the pulse wave, remembered while the tape shape still rings from it.
-struct ShapeEdge {
-    double tape_us = 0.0; // when it happened, tape time
-    double step = 0.0;    // the change of level
-};
 
 struct Synthesiser {
     // What the settings fix.
@@ -53,12 +46,8 @@ struct Synthesiser {
     int64_t next_sample = 0;
     NoiseSource noise_source;
 
-    // The tape shape's memory: the recent edges, and the sum of the settled ones.
-    std::array<ShapeEdge, 32> edges{};
-    std::size_t first_edge = 0;
-    std::size_t edge_count = 0;
-    double settled = 0.0;
-    double last_level = 0.0;
+    // The tape shape's memory of every level change so far.
+    TapeFilter filter;
 };
 
 /// A synthesiser at the start of the recording of `bytes` (the name's codes, then the

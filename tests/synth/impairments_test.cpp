@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -110,6 +111,31 @@ TEST(FadeGain, FallsInAStraightLine) {
     EXPECT_DOUBLE_EQ(fade_gain(0.6, 500.0, 1000.0), 0.7);
     EXPECT_DOUBLE_EQ(fade_gain(0.6, 1000.0, 1000.0), 0.4);
     EXPECT_DOUBLE_EQ(fade_gain(0.6, 2000.0, 1000.0), 0.4);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TapeFilter, IsTheSumOfItsStepResponses) {
+    struct Step {
+        double at_us, step;
+    };
+    const Step steps[] = {{100, 1}, {250, -2}, {400, 2}, {550, -1}, {1850, 1}, {2000, -2}};
+    TapeFilter filter;
+    std::size_t added = 0;
+    for (double t = 0.0; t < 4000.0; t += 7.3) {
+        while (added < std::size(steps) && steps[added].at_us <= t) {
+            add_tape_step(filter, steps[added].at_us, steps[added].step);
+            ++added;
+        }
+        double expected = 0.0;
+        for (std::size_t i = 0; i < added; ++i) {
+            expected += steps[i].step * tape_step_response(t - steps[i].at_us);
+        }
+        ASSERT_NEAR(tape_filter_output(filter, t), expected, 1e-9) << t;
+    }
+    EXPECT_EQ(filter.level, -1.0);
 }
 
 } // namespace

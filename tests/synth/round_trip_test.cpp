@@ -3,6 +3,7 @@
 // impairment at a moderate level; the harder ones say which n= or k= they need and why.
 #include <gtest/gtest.h>
 
+#include "program/p_file_builder.h"
 #include "synth/synth_test_support.h"
 
 #include <string>
@@ -115,5 +116,33 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--rate", "44100", "--shape", "tape", "--noise", "6"},
                   {"n=100"}}),
     case_name);
+
+} // namespace
+
+namespace {
+
+// A program as a ZX81 saves it, full display included, through a realistic recording.
+TEST(RoundTripOfABasicProgram, ComesBackUnderItsSavedName) {
+    BuildOptions options;
+    options.full_display = true;
+    options.screen = {{0x2D, 0x2A, 0x31, 0x31, 0x34}}; // HELLO on the first row
+    options.autostart = 10;
+    const std::vector<uint8_t> program = build_p_file(
+        {text_line(10, "FOR I=1 TO 10"), text_line(20, "PRINT \"ZX81 \";I*I"),
+         text_line(30, "NEXT I"), text_line(40, "GOTO 10")},
+        options);
+    ScratchDir dir;
+    write_file(dir / "squares.p", program);
+    ASSERT_EQ(run_zx81synth({"--name", "SQUARES 2", "--rate", "44100", "--shape", "tape",
+                             "--noise", "45dB", "--wow", "0.02,0.8", "--amplitude", "90",
+                             "--lead", "500", "squares.p", "tape.raw"},
+                            dir.path())
+                  .status,
+              0);
+    const RunResult convert = run_zx81tape({"tape.raw"}, dir.path());
+    EXPECT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(convert.err, "");
+    EXPECT_TRUE(read_file(dir / "squares_2.p") == program);
+}
 
 } // namespace
