@@ -100,7 +100,7 @@ row() {
         best_used="$found"
     done
     [ -n "$best_used" ] && best_last="$best_last ($best_used)"
-    printf '| %-34s | %-16s | %-26s |\n' "$label" "$default_last" "$best_last"
+    printf '| %-38s | %-16s | %-26s |\n' "$label" "$default_last" "$best_last"
     [ -z "${SWEEP_TIMES:-}" ] || echo "  row took $(($(date +%s) - row_start)) s" >&2
 }
 
@@ -110,8 +110,8 @@ middle=$((duration_ms / 2))
 echo "Program: $(wc -c <"$program") bytes, recording ${duration_ms} ms at 22050 Hz; levels are"
 echo "walked up until a level fails at default options and with every n=/k= tried."
 echo
-printf '| %-34s | %-16s | %-26s |\n' "impairment (zx81synth option)" "default n=30 k=3" "best n=/k= tried"
-printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..36})" "$(printf -- '-%.0s' {1..18})" \
+printf '| %-38s | %-16s | %-26s |\n' "impairment (zx81synth option)" "default n=30 k=3" "best n=/k= tried"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..40})" "$(printf -- '-%.0s' {1..18})" \
     "$(printf -- '-%.0s' {1..28})"
 row "amplitude, down (--amplitude)" "--amplitude %s" 100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1
 row "sine shape, amplitude down" "--shape sine --amplitude %s" 100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1
