@@ -110,26 +110,31 @@ middle=$((duration_ms / 2))
 echo "Program: $(wc -c <"$program") bytes, recording ${duration_ms} ms at 22050 Hz; levels are"
 echo "walked up until a level fails at default options and with every n=/k= tried."
 echo
-printf '| %-38s | %-16s | %-26s |\n' "impairment (zx81synth option)" "default n=30 k=3" "best n=/k= tried"
+printf '| %-38s | %-16s | %-26s |\n' "impairment (zx81synth option)" "default n=30 k=3" \
+    "best n=/k= tried"
 printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..40})" "$(printf -- '-%.0s' {1..18})" \
     "$(printf -- '-%.0s' {1..28})"
-row "amplitude, down (--amplitude)" "--amplitude %s" 100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1
-row "sine shape, amplitude down" "--shape sine --amplitude %s" 100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1
-row "tape shape, amplitude down" "--shape tape --amplitude %s" 100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1
+amplitudes=(100 60 40 30 25 20 17 16 15 14 12 10 8 6 5 4 3 2 1)
+row "amplitude, down (--amplitude)" "--amplitude %s" "${amplitudes[@]}"
+row "sine shape, amplitude down" "--shape sine --amplitude %s" "${amplitudes[@]}"
+row "tape shape, amplitude down" "--shape tape --amplitude %s" "${amplitudes[@]}"
 row "DC offset (--dc)" "--dc %s" 2 5 8 10 12 14 16 20 30 40 60 80 100 120 127
 seeds=(1 2 3)
-row "noise RMS (--noise), 3 seeds" "--noise %s" 1 1.5 2 2.5 3 4 5 6 8 10 12 15 20 25 30 40 50
-row "noise RMS, tape shape, 3 seeds" "--shape tape --noise %s" 1 1.5 2 2.5 3 4 5 6 8 10 12 15 20 25 30 40 50
+noises=(1 1.5 2 2.5 3 4 5 6 8 10 12 15 20 25 30 40 50)
+row "noise RMS (--noise), 3 seeds" "--noise %s" "${noises[@]}"
+row "noise RMS, tape shape, 3 seeds" "--shape tape --noise %s" "${noises[@]}"
 seeds=(1)
 row "hum 50 Hz peak (--hum)" "--hum %s" 2 5 8 10 12 14 16 20 30 40 60 80 100 127
 row "speed, slow (--speed)" "--speed %s" 0.98 0.95 0.9 0.85 0.8 0.75 0.7 0.65 0.6 0.55 0.5
 row "speed, fast (--speed)" "--speed %s" 1.02 1.05 1.1 1.15 1.2 1.3 1.4 1.5 1.6 1.8 2
-row "wow depth at 0.5 Hz (--wow D,0.5)" "--wow %s,0.5" 0.01 0.02 0.03 0.05 0.07 0.1 0.12 0.15 0.18 0.2 0.25 0.3 0.4 0.5
-row "flutter depth at 8 Hz (--wow D,8)" "--wow %s,8" 0.01 0.02 0.03 0.04 0.05 0.06 0.07 0.08 0.1 0.15 0.2 0.3 0.4 0.5
+depths=(0.01 0.02 0.03 0.04 0.05 0.06 0.07 0.08 0.1 0.12 0.15 0.18 0.2 0.25 0.3 0.4 0.5)
+row "wow depth at 0.5 Hz (--wow D,0.5)" "--wow %s,0.5" "${depths[@]}"
+row "flutter depth at 8 Hz (--wow D,8)" "--wow %s,8" "${depths[@]}"
 row "fade (--fade)" "--fade %s" 0.1 0.3 0.5 0.7 0.8 0.85 0.9 0.95 0.98 1
-row "dropout ms mid-recording, level 0.05" "--dropout $middle,%s" 0.1 0.2 0.3 0.5 1 2 5 10 20 50 100
-row "dropout ms mid-recording, silent" "--dropout $middle,%s,0" 0.1 0.2 0.3 0.5 1 2 5 10 20 50 100
-row "rate, up (--rate)" "--rate %s" 96000 112000 120000 124000 128000 136000 144000 160000 192000
+lengths=(0.1 0.2 0.3 0.5 1 2 3 5 10 20 50 100)
+row "dropout ms mid-recording, level 0.05" "--dropout $middle,%s" "${lengths[@]}"
+row "dropout ms mid-recording, silent" "--dropout $middle,%s,0" "${lengths[@]}"
+row "rate, up (--rate)" "--rate %s" 96000 112000 120000 124000 128000 144000 160000 192000
 row "rate, down, tape shape" "--shape tape --rate %s" 11025 10000 9000 8000
 row "inverted (--invert)" "--invert" on
 echo

@@ -86,7 +86,8 @@ double tape_filter_output(const TapeFilter& filter, double t_us) {
     // A step's response is 1 - e^(-z w0 t) (cos(wd t) + a sin(wd t)), a = z / sqrt(1 - z^2):
     // the real part of (1 - i a) e^(p t).
     const double a = tape_damping / std::sqrt(1.0 - tape_damping * tape_damping);
-    const std::complex<double> now = filter.ringing * std::exp(tape_pole() * (t_us - filter.ref_us));
+    const std::complex<double> now =
+        filter.ringing * std::exp(tape_pole() * (t_us - filter.ref_us));
     return filter.level - (now * std::complex<double>(1.0, -a)).real();
 }
 

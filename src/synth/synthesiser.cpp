@@ -42,7 +42,9 @@ double pulse_at(Synthesiser& s, double play_us) {
 } // namespace
 
 double noise_rms(const SynthSettings& settings) {
-    if (settings.noise_is_snr) return settings.amplitude / std::pow(10.0, settings.noise_snr_db / 20.0);
+    if (settings.noise_is_snr) {
+        return settings.amplitude / std::pow(10.0, settings.noise_snr_db / 20.0);
+    }
     return settings.noise;
 }
 

@@ -51,8 +51,8 @@ TEST(TapeName, EveryTypableCharacterHasItsCode) {
 }
 
 TEST(TapeName, RefusesWhatTheZx81Lacks) {
-    EXPECT_EQ(refusal("HELLO_WORLD"),
-              "the name \"HELLO_WORLD\" has '_', which the ZX81 lacks (choose another with --name)");
+    EXPECT_EQ(refusal("HELLO_WORLD"), "the name \"HELLO_WORLD\" has '_', which the ZX81 lacks "
+                                      "(choose another with --name)");
     EXPECT_EQ(refusal("CAF\xC3\x89"),
               "the name \"CAF\xC3\x89\" has '\xC3\x89', which the ZX81 lacks (choose another with "
               "--name)");
