@@ -34,13 +34,18 @@ bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::str
     }
     uint8_t chunk[65536];
     std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+    while (bytes.size() <= program_max && (got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
     const bool failed = std::ferror(in) != 0;
     std::fclose(in);
     if (failed) {
         message = "can't read " + name;
+        return false;
+    }
+    if (bytes.size() > program_max) {
+        message = name + " is larger than 64 KB: not a ZX81 program";
+        bytes.clear();
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 // failed or interrupted run leaves OUTPUT as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,7 +14,12 @@
 /// Samples rendered and written at a time.
 constexpr std::size_t synth_block_samples = 65536;
 
-/// Reads the whole of a program file. False, with a one-line `message`, when it cannot.
+/// The largest program accepted: more than a ZX81's whole memory, so that a recording or some
+/// other large file given by mistake is refused at once instead of becoming hours of sound.
+constexpr std::size_t program_max = 65536;
+
+/// Reads the whole of a program file. False, with a one-line `message`, when it cannot or
+/// when it is larger than `program_max`.
 bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::string& message);
 
 /// The bytes that go on the tape: the name's codes, then the program. False, with a one-line

@@ -46,7 +46,8 @@ const char* synth_help_text() {
            "  --version          print the version and exit\n"
            "\n"
            "Options may also be written --option=VALUE. Exit status: 0 done, 1 a file could\n"
-           "not be read or written (OUTPUT is left as it was), 2 a bad option or value.\n"
+           "not be read or written, or PROGRAM is larger than 64 KB (OUTPUT is left as it\n"
+           "was), 2 a bad option or value.\n"
            "\n"
            "example: zx81synth --rate 44100 --lead 2000 hello.p hello.wav\n";
 }

@@ -167,6 +167,17 @@ TEST(SynthCli, MissingProgramIsStatusOne) {
     EXPECT_TRUE(list_dir(dir.path()).empty());
 }
 
+TEST(SynthCli, ProgramLargerThan64KIsRefused) {
+    ScratchDir dir;
+    write_file(dir / "big.p", std::vector<uint8_t>(65537, 0x55));
+    write_file(dir / "edge.p", std::vector<uint8_t>(65536, 0x00));
+    const RunResult r = run_zx81synth({"big.p", "out.raw"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zx81synth: big.p is larger than 64 KB: not a ZX81 program\n");
+    EXPECT_EQ(run_zx81synth({"--rate", "8000", "edge.p", "edge.raw"}, dir.path()).status, 0);
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"big.p", "edge.p", "edge.raw"}));
+}
+
 TEST(SynthCli, ProgramThatIsADirectoryIsStatusOne) {
     ScratchDir dir;
     const RunResult r = run_zx81synth({".", "out.raw"}, dir.path());
