@@ -9,8 +9,12 @@
 
 namespace {
 
-bool is_alpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool is_num(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool is_alpha(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+bool is_num(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 /// The code of one character inside a string or a REM: a space is 0x00, lower case inverse.
 int character_code(char c) {
@@ -36,7 +40,9 @@ int keyword_at(const std::string& text, std::size_t pos, bool after_letter, std:
     return best;
 }
 
-std::string where(std::size_t pos) { return " at column " + std::to_string(pos + 1); }
+std::string where(std::size_t pos) {
+    return " at column " + std::to_string(pos + 1);
+}
 
 } // namespace
 
@@ -99,18 +105,22 @@ bool encode_basic_text(const std::string& text, std::vector<uint8_t>& codes, std
         }
         const bool after_name =
             !codes.empty() && (is_letter_code(codes.back()) || is_digit_code(codes.back()));
-        if (!after_name && (is_num(c) || (c == '.' && i + 1 < text.size() && is_num(text[i + 1])))) {
+        if (!after_name &&
+            (is_num(c) || (c == '.' && i + 1 < text.size() && is_num(text[i + 1])))) {
             std::size_t j = i;
-            while (j < text.size() && is_num(text[j])) ++j;
+            while (j < text.size() && is_num(text[j]))
+                ++j;
             if (j < text.size() && text[j] == '.') {
                 ++j;
-                while (j < text.size() && is_num(text[j])) ++j;
+                while (j < text.size() && is_num(text[j]))
+                    ++j;
             }
             if (j < text.size() && text[j] == 'E') {
                 std::size_t k = j + 1;
                 if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
                 if (k < text.size() && is_num(text[k])) {
-                    while (k < text.size() && is_num(text[k])) ++k;
+                    while (k < text.size() && is_num(text[k]))
+                        ++k;
                     j = k;
                 }
             }
@@ -120,7 +130,8 @@ bool encode_basic_text(const std::string& text, std::vector<uint8_t>& codes, std
                 error = "number " + digits + " out of range" + where(i);
                 return false;
             }
-            for (char d : digits) codes.push_back(static_cast<uint8_t>(code_of_ascii(d)));
+            for (char d : digits)
+                codes.push_back(static_cast<uint8_t>(code_of_ascii(d)));
             codes.push_back(code_number);
             codes.insert(codes.end(), hidden.begin(), hidden.end());
             i = j;

@@ -11,7 +11,9 @@ namespace {
 constexpr int screen_rows = 24;
 constexpr std::size_t screen_columns = 32;
 
-uint16_t address_of(std::size_t offset) { return static_cast<uint16_t>(p_file_origin + offset); }
+uint16_t address_of(std::size_t offset) {
+    return static_cast<uint16_t>(p_file_origin + offset);
+}
 
 /// The system variables as a ZX81 in SLOW mode has them after CLS and a SAVE typed as a command:
 /// print position at the top left, empty printer buffer, no key pressed.

@@ -19,11 +19,11 @@ struct BasicLine {
 };
 
 struct BuildOptions {
-    bool full_display = false;                 // 24 rows of 32 characters, else collapsed
-    std::vector<std::vector<uint8_t>> screen;  // character codes of the first rows on screen
-    std::vector<uint8_t> variables;            // the variables area without its 0x80 marker
-    int autostart = -1;                        // line to run after loading; -1 none
-    uint8_t margin = 55;                       // MARGIN: 55 on a PAL machine, 31 on NTSC
+    bool full_display = false;                // 24 rows of 32 characters, else collapsed
+    std::vector<std::vector<uint8_t>> screen; // character codes of the first rows on screen
+    std::vector<uint8_t> variables;           // the variables area without its 0x80 marker
+    int autostart = -1;                       // line to run after loading; -1 none
+    uint8_t margin = 55;                      // MARGIN: 55 on a PAL machine, 31 on NTSC
 };
 
 /// A line from text in the notation of `encode_basic_text` ("PRINT \"HELLO\"", "GOTO 10").

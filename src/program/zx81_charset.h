@@ -27,10 +27,16 @@ constexpr uint8_t code_exp = 0xCE;
 constexpr uint8_t code_to = 0xDF;
 
 /// True for the printable characters 0x00-0x3F and their inverses 0x80-0xBF.
-inline bool is_character(uint8_t code) { return (code & 0x7F) < 0x40; }
-inline bool is_digit_code(uint8_t code) { return code >= 0x1C && code <= 0x25; }
+inline bool is_character(uint8_t code) {
+    return (code & 0x7F) < 0x40;
+}
+inline bool is_digit_code(uint8_t code) {
+    return code >= 0x1C && code <= 0x25;
+}
 /// True for letters, normal or inverse.
-inline bool is_letter_code(uint8_t code) { return (code & 0x7F) >= 0x26 && (code & 0x7F) <= 0x3F; }
+inline bool is_letter_code(uint8_t code) {
+    return (code & 0x7F) >= 0x26 && (code & 0x7F) <= 0x3F;
+}
 /// True for the block graphics 0x01-0x0A, 0x80-0x8A.
 inline bool is_block_graphic(uint8_t code) {
     return (code >= 0x01 && code <= 0x0A) || (code >= 0x80 && code <= 0x8A);

@@ -6,13 +6,25 @@
 #include <string>
 
 #include "program/p_file_builder.h"
+#include "program/zx81_charset.h"
 #include "support/test_support.h"
 
 namespace {
 
+/// A row of the screen as character codes.
+std::vector<uint8_t> row(const std::string& text) {
+    std::vector<uint8_t> codes;
+    for (char c : text)
+        codes.push_back(static_cast<uint8_t>(code_of_ascii(c)));
+    return codes;
+}
+
 std::vector<uint8_t> hello_program() {
     BuildOptions options;
     options.autostart = 10;
+    // The screen as the program leaves it, waiting for a key at line 60.
+    options.screen = {row("HELLO FROM ZX81TAPE"), row("  *"),        row("    *"), row("      *"),
+                      row("        *"),           row("          *")};
     return build_p_file(
         {
             text_line(10, "REM ZX81TAPE EXAMPLE"),

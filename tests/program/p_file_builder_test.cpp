@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "program/p_file_builder.h"
+#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -34,15 +34,16 @@ TEST(PFileBuilder, EmptyProgram) {
     expect_consistent(file, 0, 25, 0);
     EXPECT_EQ(file.size(), 142u);
     EXPECT_EQ(get_le16(file, sysvar::nxtlin), get_le16(file, sysvar::d_file));
-    for (std::size_t i = 116; i < 141; ++i) EXPECT_EQ(file[i], 0x76) << i;
+    for (std::size_t i = 116; i < 141; ++i)
+        EXPECT_EQ(file[i], 0x76) << i;
 }
 
 TEST(PFileBuilder, LineLayout) {
     const std::vector<uint8_t> file = build_p_file({text_line(300, "PRINT 1")});
     expect_consistent(file, 4 + 8 + 1, 25, 0);
     const std::vector<uint8_t> line(file.begin() + 116, file.begin() + 116 + 13);
-    EXPECT_EQ(line, (std::vector<uint8_t>{0x01, 0x2C, 9, 0, 0xF5, 0x1D, 0x7E, 0x81, 0, 0, 0, 0,
-                                          0x76}));
+    EXPECT_EQ(line,
+              (std::vector<uint8_t>{0x01, 0x2C, 9, 0, 0xF5, 0x1D, 0x7E, 0x81, 0, 0, 0, 0, 0x76}));
 }
 
 TEST(PFileBuilder, LongLineLengthIsLittleEndian) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include "program/zx81_number.h"
+#include <gtest/gtest.h>
 
 #include <cmath>
 

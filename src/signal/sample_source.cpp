@@ -1,0 +1,156 @@
+#include "signal/sample_source.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "io/platform.h"
+
+namespace {
+
+constexpr int max_channels = 1024;
+
+// True when the data chunk of a WAV or AIFF file declares more frames than libsndfile found.
+// An AIFF sound data chunk ("SSND") begins with 8 bytes of offset and block size.
+bool truncated_data_chunk(SNDFILE* sound, const SF_INFO& info) {
+    const int container = info.format & SF_FORMAT_TYPEMASK;
+    const bool aiff = container == SF_FORMAT_AIFF;
+    if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && !aiff) return false;
+    SF_CHUNK_INFO wanted{};
+    std::memcpy(wanted.id, aiff ? "SSND" : "data", 4);
+    wanted.id_size = 4;
+    SF_CHUNK_ITERATOR* chunk = sf_get_chunk_iterator(sound, &wanted);
+    if (chunk == nullptr) return false;
+    SF_CHUNK_INFO found{};
+    if (sf_get_chunk_size(chunk, &found) != SF_ERR_NO_ERROR) return false;
+    const uint64_t header_bytes = aiff ? 8 : 0;
+    if (found.datalen < header_bytes) return false;
+    return data_chunk_truncated(found.datalen - header_bytes, encoded_sample_bytes(info.format),
+                                info.channels, info.frames);
+}
+
+// Opens `name` through libsndfile when its header is recognised. `recognised` is false when
+// the file should be read as raw instead; then the result is nullptr.
+SNDFILE* open_sound(const std::string& name, SF_INFO& info, bool& recognised) {
+    info = SF_INFO{};
+    SNDFILE* sound = sf_open(name.c_str(), SFM_READ, &info);
+    if (sound == nullptr) {
+        recognised = sf_error(nullptr) != SF_ERR_UNRECOGNISED_FORMAT;
+        return nullptr;
+    }
+    // A headerless file libsndfile took for a sound file by its extension alone.
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW) {
+        sf_close(sound);
+        recognised = false;
+        return nullptr;
+    }
+    recognised = true;
+    return sound;
+}
+
+} // namespace
+
+SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
+    close_sample_source(source);
+    if (file_kind(name) == FileKind::regular) {
+        SF_INFO info;
+        bool recognised = false;
+        SNDFILE* sound = open_sound(name, info, recognised);
+        if (sound != nullptr) {
+            if (info.channels < 1 || info.channels > max_channels ||
+                truncated_data_chunk(sound, info)) {
+                sf_close(sound);
+                return SourceOpen::unreadable;
+            }
+            source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
+            if (!source.decoded) {
+                sf_close(sound);
+                return SourceOpen::no_memory;
+            }
+            source.sound = sound;
+            source.channels = info.channels;
+            source.rate = info.samplerate;
+            source.frames_declared = info.frames;
+            return SourceOpen::ok;
+        }
+        if (recognised) return SourceOpen::unreadable;
+    }
+    source.raw = std::fopen(name.c_str(), "rb");
+    return source.raw != nullptr ? SourceOpen::ok : SourceOpen::unreadable;
+}
+
+bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint32_t& count) {
+    if (source.raw != nullptr) {
+        count = static_cast<uint32_t>(std::fread(block, 1, capacity, source.raw));
+        return !std::ferror(source.raw);
+    }
+
+    count = 0;
+    const sf_count_t frames_per_read =
+        static_cast<sf_count_t>(decode_buffer_values) / source.channels;
+    while (count < capacity) {
+        const sf_count_t wanted = std::min<sf_count_t>(frames_per_read, capacity - count);
+        const sf_count_t got = sf_readf_double(source.sound, source.decoded.get(), wanted);
+        // A short read is the end of the file or a decoding error; the error is only known
+        // until the next call.
+        if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
+        if (got <= 0) break;
+        for (sf_count_t i = 0; i < got; ++i) {
+            block[count + i] = raw_sample_of_frame(source.decoded.get() + i * source.channels,
+                                                   source.channels);
+        }
+        count += static_cast<uint32_t>(got);
+        source.frames_read += got;
+    }
+    // The end came early: the file holds fewer frames than its header declares.
+    return count == capacity || source.frames_declared == SF_COUNT_MAX ||
+           source.frames_read >= source.frames_declared;
+}
+
+void close_sample_source(SampleSource& source) {
+    if (source.raw != nullptr) std::fclose(source.raw);
+    if (source.sound != nullptr) sf_close(source.sound);
+    source = SampleSource{};
+}
+
+uint8_t raw_sample_of_frame(const double* frame, int channels) {
+    double sum = 0.0;
+    for (int c = 0; c < channels; ++c) sum += frame[c];
+    // 128 * value is the value on the 16-bit scale shifted right by 8, so rounding the average
+    // down here rounds down the 16-bit average and then drops its low 8 bits.
+    const double top = std::floor(sum * 128.0 / channels);
+    if (std::isnan(top)) return 128;
+    if (top <= -128.0) return 0;
+    if (top >= 127.0) return 255;
+    return static_cast<uint8_t>(static_cast<int>(top) + 128);
+}
+
+int encoded_sample_bytes(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+bool data_chunk_truncated(uint64_t declared_bytes, int sample_bytes, int channels,
+                          int64_t frames) {
+    if (declared_bytes >= 0x7FFFFFFFu) return false;
+    if (sample_bytes <= 0 || channels <= 0) return false;
+    const uint64_t frame_bytes = static_cast<uint64_t>(sample_bytes) * channels;
+    return frames >= 0 && declared_bytes / frame_bytes > static_cast<uint64_t>(frames);
+}

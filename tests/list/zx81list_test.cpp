@@ -1,0 +1,209 @@
+// End to end: the built zx81list run in a scratch directory.
+#include <gtest/gtest.h>
+
+#include "program/p_file_builder.h"
+#include "support/test_support.h"
+
+namespace {
+
+RunResult run_zx81list(const std::vector<std::string>& args, const std::string& cwd,
+                       const std::string* input = nullptr) {
+    std::vector<std::string> argv{"zx81list"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(ZX81LIST_PATH, argv, cwd, input);
+}
+
+std::vector<uint8_t> hello() {
+    BuildOptions options;
+    options.autostart = 10;
+    options.screen = {{0x2D, 0x2A, 0x31, 0x31, 0x34}};
+    return build_p_file(
+        {text_line(10, "REM HI"), text_line(20, "PRINT \"HELLO\";2**3"), text_line(30, "GOTO 20")},
+        options);
+}
+
+const char hello_readable[] = "  10 REM HI\n"
+                              "  20 PRINT \"HELLO\";2**3\n"
+                              "  30 GOTO 20\n";
+const char hello_zmakebas[] = "10 REM HI\n"
+                              "20 PRINT \"HELLO\";2 ** 3\n"
+                              "30 GOTO 20\n";
+
+class Zx81List : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        write_file(dir / "hello.p", hello());
+        std::vector<uint8_t> damaged = hello();
+        damaged[0x76] ^= 0x01;   // line 10's length
+        damaged.push_back(0x00); // and a trailing byte
+        write_file(dir / "damaged.p", damaged);
+    }
+    /// The scratch directory holds exactly the two inputs, unchanged.
+    void expect_inputs_untouched() {
+        EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"damaged.p", "hello.p"}));
+        EXPECT_EQ(read_file(dir / "hello.p"), hello());
+    }
+    ScratchDir dir;
+};
+
+TEST_F(Zx81List, ListsReadableByDefault) {
+    const RunResult r = run_zx81list({"hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, hello_readable);
+    EXPECT_EQ(r.err, "");
+    expect_inputs_untouched();
+}
+
+TEST_F(Zx81List, ListsInTheZmakebasStyle) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--style=zmakebas", "hello.p"},
+          std::vector<std::string>{"--style", "zmakebas", "hello.p"},
+          std::vector<std::string>{"-s", "zmakebas", "hello.p"}}) {
+        const RunResult r = run_zx81list(args, dir.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, hello_zmakebas);
+        EXPECT_EQ(r.err, "");
+    }
+    const RunResult readable = run_zx81list({"--style=readable", "hello.p"}, dir.path());
+    EXPECT_EQ(readable.out, hello_readable);
+}
+
+TEST_F(Zx81List, ZmakebasStyleWarnsAboutLinesItCannotRebuild) {
+    const RunResult r = run_zx81list({"--style=zmakebas", "damaged.p"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "# length field 5 does not end on the line's NEWLINE\n" +
+                         std::string(hello_zmakebas));
+    EXPECT_EQ(r.err,
+              "zx81list: damaged.p: line 10: length field 5 does not end on the line's NEWLINE\n");
+    const RunResult readable = run_zx81list({"damaged.p"}, dir.path());
+    EXPECT_EQ(readable.status, 0);
+    EXPECT_EQ(readable.out, hello_readable);
+}
+
+TEST_F(Zx81List, Info) {
+    const RunResult r = run_zx81list({"--info", "hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "file:       198 bytes\n"
+                     "VERSN:      0 (ZX81)\n"
+                     "program:    51 bytes, 3 lines\n"
+                     "display:    30 bytes, collapsed\n"
+                     "variables:  1 byte, 0 variables\n"
+                     "D_FILE:     0x40B0\n"
+                     "VARS:       0x40CE\n"
+                     "E_LINE:     0x40CF (E_LINE - 0x4009 = 198)\n"
+                     "auto-start: line 10 (NXTLIN 0x407D)\n"
+                     "TV system:  PAL (MARGIN 55)\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(run_zx81list({"-i", "hello.p"}, dir.path()).out, r.out);
+}
+
+TEST_F(Zx81List, Screen) {
+    const RunResult r = run_zx81list({"--screen", "hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    std::string expected = "HELLO" + std::string(27, ' ') + "\n";
+    for (int row = 1; row < 24; ++row)
+        expected += std::string(32, ' ') + "\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Zx81List, CheckPassesASoundFile) {
+    const RunResult r = run_zx81list({"--check", "hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Zx81List, CheckReportsEveryFinding) {
+    const RunResult r = run_zx81list({"-c", "hello.p", "damaged.p"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "damaged.p: offset 0x0076: line 10: length field 5 does not end on its "
+                     "NEWLINE (it should be 4)\n"
+                     "damaged.p: offset 0x00C6: 1 trailing byte after E_LINE 0x40CF\n");
+    EXPECT_EQ(r.err, "");
+    expect_inputs_untouched();
+}
+
+TEST_F(Zx81List, SeveralFilesGetHeaders) {
+    const RunResult r = run_zx81list({"hello.p", "hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "hello.p:\n" + std::string(hello_readable) + "\nhello.p:\n" + hello_readable);
+    const RunResult z = run_zx81list({"-s", "zmakebas", "hello.p", "hello.p"}, dir.path());
+    EXPECT_EQ(z.out,
+              "# hello.p\n" + std::string(hello_zmakebas) + "\n# hello.p\n" + hello_zmakebas);
+}
+
+TEST_F(Zx81List, ReadsStandardInput) {
+    const std::vector<uint8_t> bytes = hello();
+    const std::string input(bytes.begin(), bytes.end());
+    const RunResult r = run_zx81list({"-"}, dir.path(), &input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, hello_readable);
+    const RunResult check = run_zx81list({"--check", "-"}, dir.path(), &input);
+    EXPECT_EQ(check.status, 0);
+    const std::string cut = input.substr(0, input.size() - 1);
+    const RunResult damaged = run_zx81list({"--check", "-"}, dir.path(), &cut);
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.out,
+              "(standard input): offset 0x0007: VARS 0x40CE lies beyond the end of the file\n"
+              "(standard input): offset 0x00C5: the file is truncated: E_LINE 0x40CF makes it "
+              "198 bytes, it has 197\n");
+}
+
+TEST_F(Zx81List, UnreadableFileIsStatus2AndTheOthersAreStillDone) {
+    const RunResult r = run_zx81list({"--check", "missing.p", "damaged.p"}, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "zx81list: missing.p: No such file or directory\n");
+    EXPECT_NE(r.out.find("damaged.p: offset 0x0076"), std::string::npos);
+    const RunResult directory = run_zx81list({"."}, dir.path());
+    EXPECT_EQ(directory.status, 2);
+    EXPECT_EQ(directory.err, "zx81list: .: Is a directory\n");
+    expect_inputs_untouched();
+}
+
+TEST_F(Zx81List, UsageErrors) {
+    const std::string hint = "Try 'zx81list --help' for more information.\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{}, "zx81list: no input file\n" + hint},
+        {{"--info"}, "zx81list: no input file\n" + hint},
+        {{"--style=fancy", "hello.p"},
+         "zx81list: unknown style 'fancy' (readable or zmakebas)\n" + hint},
+        {{"--colour", "hello.p"}, "zx81list: unknown option '--colour'\n" + hint},
+        {{"-x", "hello.p"}, "zx81list: unknown option '-x'\n" + hint},
+        {{"hello.p", "--style"}, "zx81list: option '--style' needs a value\n" + hint},
+        {{"--info=yes", "hello.p"}, "zx81list: option '--info' takes no value\n" + hint},
+        {{"--colour=red", "hello.p"}, "zx81list: unknown option '--colour=red'\n" + hint},
+        {{"-s"}, "zx81list: option '-s' needs a value\n" + hint},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run_zx81list(c.args, dir.path());
+        EXPECT_EQ(r.status, 2) << c.err;
+        EXPECT_EQ(r.out, "") << c.err;
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST_F(Zx81List, HelpAndVersion) {
+    const RunResult help = run_zx81list({"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: zx81list [OPTION]... FILE.p...\n", 0), 0u);
+    for (const char* option : {"--style", "--info", "--screen", "--check", "--help", "--version"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(run_zx81list({"-h"}, dir.path()).out, help.out);
+    const RunResult version = run_zx81list({"--version"}, dir.path());
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zx81list " ZX81_VERSION "\n");
+}
+
+TEST_F(Zx81List, OptionsMayFollowTheFiles) {
+    const RunResult r = run_zx81list({"hello.p", "--check"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+} // namespace
