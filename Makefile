@@ -25,3 +25,8 @@ clean:
 .PHONY: bench
 bench: build
 	./bench/bench.sh $(BUILD)
+
+# The robustness sweep of the converter on zx81synth's recordings (slow; not part of test).
+.PHONY: sweep
+sweep: build
+	./scripts/sweep.sh $(BUILD)

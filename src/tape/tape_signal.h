@@ -11,8 +11,13 @@
 // Samples are unsigned 8-bit, silence at 128; the high half of a pulse is 128 + amplitude and
 // the low half 128 - amplitude. Every edge falls on the sample nearest its exact time, so the
 // lengths stay right on average at any sample rate.
+//
+// `TapeWalker` gives the same recording as a stream of segments (half pulses and pauses, each
+// of one level, with their exact times), so that a long recording can be rendered in blocks
+// and with any pulse shape.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -39,3 +44,36 @@ void append_tape_bytes(const TapeSignal& signal, const std::vector<uint8_t>& byt
 /// marked with 0x80).
 std::vector<uint8_t> tape_recording(const TapeSignal& signal, const std::vector<uint8_t>& name,
                                     const std::vector<uint8_t>& program);
+
+/// The level of a stretch of a recording.
+enum class TapeLevel : int8_t { low = -1, silent = 0, high = 1 };
+
+/// One stretch of constant level: the lead, half a pulse, the pause after a bit, the trail.
+struct TapeSegment {
+    double start_us = 0.0;                 // its start, from the start of the recording
+    double end_us = 0.0;                   // its end: the next segment's start
+    TapeLevel level = TapeLevel::silent;
+};
+
+/// Where the walk over a recording stands.
+struct TapeWalker {
+    const std::vector<uint8_t>* bytes = nullptr; // the name's codes followed by the program
+    double lead_ms = 0.0;
+    double trail_ms = 0.0;
+    double clock_us = 0.0;     // the end of the last segment given
+    int part = 0;              // 0 lead, 1 bytes, 2 trail, 3 done
+    std::size_t byte = 0;      // the byte being sent
+    int bit = 7;               // its bit being sent, most significant first
+    int half = 0;              // half pulses of that bit already given; then the pause
+};
+
+/// A walker at the start of the recording of `bytes`, which must outlive it.
+TapeWalker make_tape_walker(const std::vector<uint8_t>& bytes, double lead_ms, double trail_ms);
+
+/// Gives the next segment and returns true, or returns false after the last one (the trail,
+/// given even when it lasts 0 ms). The segments' times add up exactly as `tape_recording`
+/// adds them, so both put every edge on the same sample.
+bool next_tape_segment(TapeWalker& walker, TapeSegment& segment);
+
+/// The length of the recording of `bytes` in microseconds, lead and trail included.
+double tape_duration_us(const std::vector<uint8_t>& bytes, double lead_ms, double trail_ms);

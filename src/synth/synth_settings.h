@@ -1,0 +1,59 @@
+// The settings of a zx81synth run: one record, filled from the command line and only read
+// afterwards. Every impairment is off by default; levels are in steps of the 8-bit scale
+// (silence at 128), whatever the output's sample size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// The wave of one pulse.
+enum class PulseShape {
+    square, ///< 150 us high, 150 us low, sharp edges
+    sine,   ///< one cycle of a sine wave
+    tape,   ///< band-limited: rounded, overshooting, ringing into the pause
+};
+
+struct SynthSettings {
+    std::string program_name;   // PROGRAM.p, read as plain bytes
+    std::string output_name;    // OUTPUT; a name ending in .wav gives a WAV file
+    std::string tape_name;      // --name as typed; empty: made from the program's file name
+    bool wav = false;           // OUTPUT ends in .wav (any case)
+    int rate = 22050;           // --rate: samples per second
+    int bits = 8;               // --bits: 8 or 16 bits per sample (16 only in a WAV file)
+    int amplitude = 100;        // --amplitude: peak distance from silence, 1 to 127
+    bool invert = false;        // --invert: the recording upside down
+    double dc = 0.0;            // --dc: offset added to every sample
+    double noise = 0.0;         // --noise LEVEL: RMS of white Gaussian noise
+    double noise_snr_db = 0.0;  // --noise NNdB: the noise as amplitude over RMS, in dB
+    bool noise_is_snr = false;  // the noise was given in dB
+    double hum = 0.0;           // --hum LEVEL[,HZ]: peak of the mains hum
+    double hum_hz = 50.0;       //   and its frequency
+    double speed = 1.0;         // --speed: tape speed at playback over speed when saved
+    double wow_depth = 0.0;     // --wow DEPTH[,HZ]: peak speed deviation, a fraction of speed
+    double wow_hz = 0.5;        //   and how often it swings per second
+    double fade = 0.0;          // --fade: part of the amplitude lost by the end, 0 to 1
+    PulseShape shape = PulseShape::square; // --shape
+    double lead_ms = 0.0;       // --lead: silence before the name
+    double trail_ms = 0.0;      // --trail: silence after the last bit
+    double dropout_at_ms = 0.0; // --dropout AT,LENGTH[,LEVEL]: where it starts (playback ms)
+    double dropout_ms = 0.0;    //   how long it lasts; 0 is no dropout
+    double dropout_level = 0.05; //  the part of the signal that is left during it
+    uint64_t seed = 1;          // --seed: the noise's random sequence
+};
+
+/// What the command line asks for.
+enum class ParseOutcome { run, help, version, error };
+
+/// Fills `settings` from the arguments (argument 0 is the program's name). Options may come
+/// before, between or after the two file names, as `--opt VALUE` or `--opt=VALUE`; "--" ends
+/// the options. On `error`, `message` holds one line without a line break.
+ParseOutcome parse_synth_options(int argc, const char* const* argv, SynthSettings& settings,
+                                 std::string& message);
+
+/// Reads a decimal number (an optional sign, digits, a fraction, an exponent) that fills
+/// `text` entirely. False for anything else, including an empty text, inf and nan.
+bool parse_number(const std::string& text, double& value);
+
+/// The fields of "a,b,c" split at its commas: "" gives one empty field, "a," gives "a" and "".
+std::vector<std::string> split_fields(const std::string& text);
