@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo: the example program is saved to a tape recording by zx81synth, and zx81tape
-# recovers it from the recording. Usage: examples/demo.sh [BUILD_DIR]
+# The demo: zx81synth saves the example program to a tape recording (a WAV file), and
+# zx81tape recovers the program from the recording. Usage: examples/demo.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="${1:-build}/bin"
@@ -8,11 +8,11 @@ out=demo
 rm -rf "$out"
 mkdir -p "$out"
 
-echo "== zx81synth: examples/hello.p -> $out/hello.raw (22050 Hz, unsigned 8-bit mono)"
-"$bin/zx81synth" examples/hello.p "$out/hello.raw"
+echo "== zx81synth: examples/hello.p -> $out/hello.wav (22050 Hz, 16-bit, tape-shaped pulses, a little noise)"
+"$bin/zx81synth" --bits 16 --shape tape --noise 1 examples/hello.p "$out/hello.wav"
 echo
-echo "== zx81tape $out/hello.raw"
-"$bin/zx81tape" "$out/hello.raw"
+echo "== zx81tape $out/hello.wav"
+"$bin/zx81tape" "$out/hello.wav"
 echo
 if cmp -s examples/hello.p "$out/hello.p"; then
     echo "== recovered program: $out/hello.p ($(wc -c < "$out/hello.p") bytes, identical to examples/hello.p)"
