@@ -7,37 +7,9 @@
 
 #include "bits/bit_file.h"
 #include "signal/normaliser.h"
+#include "support/reference_walks.h"
 
 namespace {
-
-// The classifier as one plain walk, byte by byte.
-std::string classify_reference(const std::vector<uint8_t>& war, const PulseCalibration& cal,
-                               int32_t k, std::vector<int64_t>& unknown) {
-    const BitRanges ranges = tolerance_ranges(cal.n0, cal.n1, k);
-    const int64_t nplat = nplat_of(cal.nfill);
-    int64_t r = 0, m = 0, nsample = 0;
-    bool started = false;
-    std::string bits;
-    for (uint8_t byte : war) {
-        if (byte != 0 && r >= nplat) {
-            if (started) {
-                const char c = classify_length(m - r + cal.nfill, ranges);
-                if (c == '?') unknown.push_back(nsample);
-                bits += c;
-            }
-            m = 0;
-        }
-        if (byte != 0) {
-            started = true;
-            r = 0;
-        } else {
-            ++r;
-        }
-        ++m;
-        ++nsample;
-    }
-    return bits;
-}
 
 // War bytes for bursts and pauses: each pair is (on samples, off samples).
 std::vector<uint8_t> war_of(const std::vector<std::pair<int, int>>& bits, bool end_marker = true) {

@@ -10,6 +10,7 @@
 #include "signal/normaliser.h"
 #include "support/test_support.h"
 #include "tape/tape_signal.h"
+#include "support/reference_walks.h"
 
 namespace {
 
@@ -28,24 +29,6 @@ std::vector<uint8_t> recording(int rate, const std::vector<uint8_t>& program,
     signal.lead_ms = 20;
     signal.trail_ms = 20;
     return tape_recording(signal, name, program);
-}
-
-std::string bits_of(const std::vector<uint8_t>& bytes) {
-    std::string bits;
-    for (uint8_t b : bytes) {
-        for (int i = 7; i >= 0; --i) bits += (b >> i) & 1 ? '1' : '0';
-    }
-    return bits;
-}
-
-// A bit file as the converter writes it: 64 characters a line, CR LF between lines.
-std::string bit_file_text(const std::string& bits) {
-    std::string text;
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-        if (i > 0 && i % 64 == 0) text += "\r\n";
-        text += bits[i];
-    }
-    return text;
 }
 
 std::string full_run_stdout(int nplat, int n0, int n1, const std::string& prefix = "",

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bits/classifier.h"
 #include "signal/normaliser.h"
+#include "support/reference_walks.h"
 #include "support/test_support.h"
 #include "tape/tape_signal.h"
 
@@ -39,23 +39,10 @@ std::vector<uint8_t> war_reference(const std::vector<uint8_t>& raw, PulseCalibra
     std::vector<uint8_t> war;
     for (std::size_t from = 0; from < raw.size(); from += block_samples) {
         const std::size_t n = std::min<std::size_t>(block_samples, raw.size() - from);
-        std::vector<uint8_t> block(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            block[i] = sample_level(raw[from + i]) >= 30 ? sample_on : sample_off;
-        }
+        std::vector<uint8_t> block =
+            threshold_reference({raw.begin() + from, raw.begin() + from + n}, 30);
         if (cal.nfill == 0) cal.nfill = measure_nfill(block.data(), static_cast<uint32_t>(n));
-        const int64_t q = cal.nfill / 4;
-        int64_t r = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (block[i] == 0) {
-                ++r;
-                continue;
-            }
-            if (r >= 1 && r < q && static_cast<int64_t>(i) > q) {
-                for (int64_t k = 1; k <= r; ++k) block[i - k] = sample_on;
-            }
-            r = 0;
-        }
+        fill_gaps_reference(block, cal.nfill);
         if (cal.n0 == 0 || cal.n1 == 0) {
             std::string report;
             calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal, report);
@@ -64,37 +51,6 @@ std::vector<uint8_t> war_reference(const std::vector<uint8_t>& raw, PulseCalibra
     }
     war.push_back(war_end_marker);
     return war;
-}
-
-// The bit file the plain way, one war byte at a time.
-std::string bit_reference(const std::vector<uint8_t>& war, const PulseCalibration& cal) {
-    const BitRanges ranges = tolerance_ranges(cal.n0, cal.n1, 3);
-    const int64_t nplat = nplat_of(cal.nfill);
-    int64_t r = 0, m = 0;
-    bool started = false;
-    std::string text;
-    int column = 0;
-    for (uint8_t byte : war) {
-        if (byte != 0 && r >= nplat) {
-            if (started) {
-                if (column == 64) {
-                    text += "\r\n";
-                    column = 0;
-                }
-                text += classify_length(m - r + cal.nfill, ranges);
-                ++column;
-            }
-            m = 0;
-        }
-        if (byte != 0) {
-            started = true;
-            r = 0;
-        } else {
-            ++r;
-        }
-        ++m;
-    }
-    return text;
 }
 
 } // namespace
@@ -113,7 +69,8 @@ TEST(SpeedIdentity, ThreeBlockRecordingGivesThePlainWarAndBitFiles) {
     const std::vector<uint8_t> war = war_reference(raw, cal);
     ASSERT_GT(cal.n0, 0);
     EXPECT_TRUE(read_file(dir / "long.war") == war);
-    const std::string bits = bit_reference(war, cal);
+    std::vector<int64_t> unknown;
+    const std::string bits = bit_file_text(classify_reference(war, cal, 3, unknown));
     EXPECT_EQ(bits.find('?'), std::string::npos);
     EXPECT_TRUE(read_text(dir / "long.bit") == bits);
     EXPECT_TRUE(exists(dir / "sup.p"));

@@ -5,16 +5,9 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/reference_walks.h"
 
 namespace {
-
-std::string bits_of(const std::vector<uint8_t>& bytes) {
-    std::string bits;
-    for (uint8_t b : bytes) {
-        for (int i = 7; i >= 0; --i) bits += (b >> i) & 1 ? '1' : '0';
-    }
-    return bits;
-}
 
 std::string decode(const std::string& text) {
     SavedNameReader reader;

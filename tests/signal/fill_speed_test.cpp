@@ -9,29 +9,9 @@
 #include <vector>
 
 #include "tape/tape_signal.h"
+#include "support/reference_walks.h"
 
 namespace {
-
-std::vector<uint8_t> threshold_reference(std::vector<uint8_t> block, int32_t threshold) {
-    for (uint8_t& v : block) v = sample_level(v) >= threshold ? sample_on : sample_off;
-    return block;
-}
-
-// The gap fill as one plain walk, sample by sample.
-void fill_gaps_reference(std::vector<uint8_t>& block, int32_t nfill) {
-    const int64_t q = nfill / 4;
-    int64_t r = 0;
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        if (block[i] == 0) {
-            ++r;
-            continue;
-        }
-        if (r >= 1 && r < q && static_cast<int64_t>(i) > q) {
-            for (int64_t k = 1; k <= r; ++k) block[i - k] = sample_on;
-        }
-        r = 0;
-    }
-}
 
 // On/off samples in runs of random length up to `longest_on` and `longest_off`.
 std::vector<uint8_t> random_on_off(std::mt19937& random, std::size_t size, int longest_on,

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <vector>
+#include "support/reference_walks.h"
 
 namespace {
 
@@ -24,22 +25,6 @@ std::string picture(const std::vector<uint8_t>& v) {
     std::string s;
     for (uint8_t b : v) s += b != 0 ? '#' : '.';
     return s;
-}
-
-// The gap fill as one plain walk, sample by sample.
-void fill_gaps_reference(std::vector<uint8_t>& block, int32_t nfill) {
-    const int64_t q = nfill / 4;
-    int64_t r = 0;
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        if (block[i] == 0) {
-            ++r;
-            continue;
-        }
-        if (r >= 1 && r < q && static_cast<int64_t>(i) > q) {
-            for (int64_t k = 1; k <= r; ++k) block[i - k] = sample_on;
-        }
-        r = 0;
-    }
 }
 
 } // namespace
