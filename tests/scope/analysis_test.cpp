@@ -15,13 +15,7 @@ class Analysis : public testing::Test {
     ScopeSettings settings;
 
     ScopeAnalysis analyse(const std::vector<uint8_t>& samples) {
-        write_file(dir / "tape.raw", samples);
-        Recording rec;
-        EXPECT_TRUE(open_recording(rec, dir / "tape.raw"));
-        ScopeAnalysis a;
-        EXPECT_TRUE(analyse_recording(rec, settings, a));
-        close_recording(rec);
-        return a;
+        return analysis_of(samples, settings, dir);
     }
 };
 

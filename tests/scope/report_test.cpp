@@ -13,17 +13,6 @@
 
 namespace {
 
-ScopeAnalysis analysis_of(const std::vector<uint8_t>& samples, const ScopeSettings& settings,
-                          const ScratchDir& dir) {
-    write_file(dir / "tape.raw", samples);
-    Recording rec;
-    EXPECT_TRUE(open_recording(rec, dir / "tape.raw"));
-    ScopeAnalysis a;
-    EXPECT_TRUE(analyse_recording(rec, settings, a));
-    close_recording(rec);
-    return a;
-}
-
 std::vector<uint8_t> damaged_recording() {
     std::vector<uint8_t> samples = clean_recording(300);
     int64_t n = 300;

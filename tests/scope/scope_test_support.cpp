@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include <gtest/gtest.h>
+
+#include "scope/recording.h"
 #include "tape/tape_signal.h"
 
 const std::vector<uint8_t> scope_name_test{0x39, 0x2A, 0x38, 0xB9};
@@ -157,4 +160,15 @@ ReportNumbers parse_report(const std::string& html) {
     r.saved_name = report_value(html, "saved-name");
     r.strips = numbers_after(html, "data-nsample=\"");
     return r;
+}
+
+ScopeAnalysis analysis_of(const std::vector<uint8_t>& samples, const ScopeSettings& settings,
+                          const ScratchDir& dir) {
+    write_file(dir / "tape.raw", samples);
+    Recording rec;
+    EXPECT_TRUE(open_recording(rec, dir / "tape.raw"));
+    ScopeAnalysis a;
+    EXPECT_TRUE(analyse_recording(rec, settings, a));
+    close_recording(rec);
+    return a;
 }

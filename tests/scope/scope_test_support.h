@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scope/analysis.h"
 #include "support/test_support.h"
 
 /// "test", the last code marked.
@@ -53,3 +54,7 @@ ReportNumbers parse_report(const std::string& html);
 
 /// The text of the element with this id, or "" when there is none.
 std::string report_value(const std::string& html, const std::string& id);
+
+/// The analysis of `samples`, written to tape.raw in `dir` and read back as zx81scope reads it.
+ScopeAnalysis analysis_of(const std::vector<uint8_t>& samples, const ScopeSettings& settings,
+                          const ScratchDir& dir);
