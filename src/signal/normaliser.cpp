@@ -6,6 +6,7 @@
 #include "signal/runs.h"
 
 void threshold_block(uint8_t* block, std::size_t size, int32_t threshold) {
+    if (size == 0) return; // an empty block may come without a buffer at all
     // The off samples form one band around the middle of the scale, [first_off, first_off +
     // off_count); a single unsigned compare per sample tells in from out.
     int first_off = 256;

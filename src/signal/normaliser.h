@@ -28,6 +28,7 @@ constexpr uint32_t block_samples = 2000000;
 inline int32_t sample_level(uint8_t v) { return v >= 128 ? 2 * v - 256 : 254 - 2 * v; }
 
 /// Replaces every sample by 0xF0 when its level is at least `threshold`, otherwise by 0x00.
+/// An empty block (`size` 0) is left alone; `block` may then be null.
 void threshold_block(uint8_t* block, std::size_t size, int32_t threshold);
 
 /// The longest off run in the measurement window that an on sample inside the window closes
