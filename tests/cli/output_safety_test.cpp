@@ -374,6 +374,29 @@ TEST(BothInputAndPFile, ABitFileInputNamedAsPFile) {
     EXPECT_EQ(read_file(dir / "tape.bit"), bits);
 }
 
+// A bit name that is a link to the recording: writing the bit file would replace the
+// recording with its own bits (the run used to do so and end with status 0).
+TEST(BothInputAndBitFile, ABitNameLinkedToTheRecordingIsRefused) {
+    for (bool symbolic : {true, false}) {
+        ScratchDir dir;
+        write_file(dir / "tape.raw", test_recording());
+        if (symbolic) {
+            ASSERT_EQ(symlink("tape.raw", (dir / "tape.bit").c_str()), 0);
+        } else {
+            ASSERT_EQ(link((dir / "tape.raw").c_str(), (dir / "tape.bit").c_str()), 0);
+        }
+        const RunResult r = run_zx81tape({"tape.raw", "-b", "-fout.p"}, dir.path());
+        EXPECT_EQ(r.status, 1) << symbolic;
+        EXPECT_EQ(r.out, "... creating war file tape.war\n\nnplat = 19\n\nnplat = 19 n0=55 n1=88\n")
+            << symbolic;
+        EXPECT_EQ(r.err, " *** error ***   Can't use tape.bit as both input and bit file \n")
+            << symbolic;
+        EXPECT_EQ(read_file(dir / "tape.raw"), test_recording()) << symbolic;
+        EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"tape.bit", "tape.raw", "tape.war"}))
+            << symbolic;
+    }
+}
+
 TEST(FullRun, ReferenceOutputOfTheTestRecording) {
     ScratchDir dir;
     write_file(dir / "tape.raw", test_recording());
