@@ -47,7 +47,9 @@ std::vector<uint8_t> seed_recording(int rate, int amplitude) {
 }
 
 // A string literal with its zero bytes.
-template <std::size_t N> std::string literal(const char (&text)[N]) { return std::string(text, N - 1); }
+template <std::size_t N> std::string literal(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
 
 } // namespace
 

@@ -48,12 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 2; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a[0] == '-') {
-            const char letter = a.size() > 1 ? static_cast<char>(std::toupper(
-                                                   static_cast<unsigned char>(a[1])))
-                                             : '\0';
+            const char letter =
+                a.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(a[1])))
+                             : '\0';
             if (letter == 'F' && a.size() == 2) {
                 expected += "missing p-filename " + a + "\n";
-            } else if (letter == '\0' || std::string("BCFILMOPRZ").find(letter) == std::string::npos) {
+            } else if (letter == '\0' ||
+                       std::string("BCFILMOPRZ").find(letter) == std::string::npos) {
                 expected += "unknown option " + a + "\n";
             }
         } else if (a.size() > 1 && a[1] == '=') {
@@ -67,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     const RunNames names = make_run_names(args[1], settings);
-    FUZZ_CHECK(settings.start_stage == 0 || settings.start_stage == 2 ||
-               settings.start_stage == 3);
+    FUZZ_CHECK(settings.start_stage == 0 || settings.start_stage == 2 || settings.start_stage == 3);
     FUZZ_CHECK(starts_with(names.input, names.base_name));
     FUZZ_CHECK(names.input.size() - names.base_name.size() <= 4);
     FUZZ_CHECK(starts_with(names.base_name, names.dir_part));

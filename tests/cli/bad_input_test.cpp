@@ -24,12 +24,18 @@ std::string directory_of(const std::string& base) {
 
 // The output of a complete run of `test_recording()` from a raw file of the given base name.
 std::string full_run_out(const std::string& base) {
-    return "... creating war file " + base + ".war\n"
+    return "... creating war file " + base +
+           ".war\n"
            "\nnplat = 19\n"
            "\nnplat = 19 n0=55 n1=88\n"
-           "... creating bit file " + base + ".bit\n"
-           "pathbuf=[" + directory_of(base) + "] ZxName=[test]\n"
-           "... creating P file " + directory_of(base) + "test.p\n";
+           "... creating bit file " +
+           base +
+           ".bit\n"
+           "pathbuf=[" +
+           directory_of(base) +
+           "] ZxName=[test]\n"
+           "... creating P file " +
+           directory_of(base) + "test.p\n";
 }
 
 const char no_calibration[] = "*** error *** Could not compute 0,1 bit length in samples\n";
@@ -203,8 +209,7 @@ TEST(BadInput, AFourThousandCharacterPNameCannotBeCreated) {
     const RunResult r = run_zx81tape({"tape.raw", "-f" + p_name}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, " *** error ***   Can't open output file " + p_name + " \n");
-    EXPECT_EQ(list_dir(dir.path()),
-              (std::vector<std::string>{"tape.bit", "tape.raw", "tape.war"}));
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"tape.bit", "tape.raw", "tape.war"}));
 }
 
 // ---- Values at and beyond the 32-bit limits -------------------------------------------------
@@ -333,8 +338,11 @@ TEST(BadInput, AlternatingSilenceAndSignalIsAStreamOfZeroBits) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "... creating war file tape.war\n\nnplat = 0\n\nnplat = 0 n0=2 n1=2\n"
                      "... creating bit file tape.bit\n"
-                     "pathbuf=[] ZxName=[" + name + "]\n"
-                     "... creating P file " + name + ".p\n");
+                     "pathbuf=[] ZxName=[" +
+                         name +
+                         "]\n"
+                         "... creating P file " +
+                         name + ".p\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(read_file(dir / (name + ".p")), std::vector<uint8_t>(50000 / 8 - 39, 0));
 }

@@ -35,7 +35,9 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> snapshot(const std::st
     return files;
 }
 
-std::size_t round_up_to_page(std::size_t bytes) { return (bytes + 4095) / 4096 * 4096; }
+std::size_t round_up_to_page(std::size_t bytes) {
+    return (bytes + 4095) / 4096 * 4096;
+}
 
 } // namespace
 
@@ -64,7 +66,8 @@ TEST(FullDisk, WarFileThatDoesNotFitIsAWriteErrorAndLeavesNothing) {
 
     const RunResult r = run_zx81tape({"small/tape.raw"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "... creating war file small/tape.war\n\nnplat = 19\n\nnplat = 19 n0=55 n1=88\n");
+    EXPECT_EQ(r.out,
+              "... creating war file small/tape.war\n\nnplat = 19\n\nnplat = 19 n0=55 n1=88\n");
     EXPECT_EQ(r.err, " *** error ***   Can't write file small/tape.war \n");
     EXPECT_EQ(list_dir(dir / "small"), std::vector<std::string>{"tape.raw"});
 }
@@ -112,15 +115,20 @@ struct CannotCreate {
 
 TEST(CannotCreate, PFileMessagesAndStatusAreTheConverters) {
     const CannotCreate cases[] = {
-        {"missing directory", {"-fnodir/prog.p"},
+        {"missing directory",
+         {"-fnodir/prog.p"},
          " *** error ***   Can't open output file nodir/prog.p \n"},
-        {"a directory of that name", {"-fsubdir", "-p"},
+        {"a directory of that name",
+         {"-fsubdir", "-p"},
          " *** error ***   Can't open output file subdir \n"},
-        {"a directory name with a slash", {"-fsubdir/", "-p"},
+        {"a directory name with a slash",
+         {"-fsubdir/", "-p"},
          " *** error ***   Can't open output file subdir/ \n"},
-        {"a missing name ending in a slash", {"-fnew/"},
+        {"a missing name ending in a slash",
+         {"-fnew/"},
          " *** error ***   Can't open output file new/ \n"},
-        {"an empty name after -f", {"-f"},
+        {"an empty name after -f",
+         {"-f"},
          "missing p-filename -f\n *** error ***   Can't open output file  \n"},
     };
     for (const CannotCreate& c : cases) {
@@ -325,7 +333,8 @@ TEST(BothInputAndPFile, RefusedBeforeTheProgressLineAndEveryFileKept) {
         {"the recording through ./", {"tape.raw", "-f./tape.raw", "-p"}, "./tape.raw"},
         {"the recording through a hard link", {"tape.raw", "-fhard.raw", "-p"}, "hard.raw"},
         {"the recording through a symbolic link", {"tape.raw", "-fsoft.p", "-p"}, "soft.p"},
-        {"the recording through its directory", {"tape.raw", "-fsub/../tape.raw", "-p"},
+        {"the recording through its directory",
+         {"tape.raw", "-fsub/../tape.raw", "-p"},
          "sub/../tape.raw"},
         {"the reused bit file through a hard link", {"tape.raw", "-fhard.bit", "-p"}, "hard.bit"},
     };
@@ -392,7 +401,8 @@ TEST(BothInputAndBitFile, ABitNameLinkedToTheRecordingIsRefused) {
         EXPECT_EQ(r.err, " *** error ***   Can't use tape.bit as both input and bit file \n")
             << symbolic;
         EXPECT_EQ(read_file(dir / "tape.raw"), test_recording()) << symbolic;
-        EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"tape.bit", "tape.raw", "tape.war"}))
+        EXPECT_EQ(list_dir(dir.path()),
+                  (std::vector<std::string>{"tape.bit", "tape.raw", "tape.war"}))
             << symbolic;
     }
 }

@@ -30,8 +30,7 @@ std::vector<uint8_t> test_recording() {
     return tape_recording(TapeSignal{}, test_name_codes(), test_program());
 }
 
-TmpfsMount::TmpfsMount(const std::string& directory, std::size_t bytes)
-    : directory_(directory) {
+TmpfsMount::TmpfsMount(const std::string& directory, std::size_t bytes) : directory_(directory) {
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
     mounted_ = mount("tmpfs", directory.c_str(), "tmpfs", 0, options.c_str()) == 0;
 }

@@ -120,9 +120,8 @@ TEST(OutputFile, ALargeWriteToAFullDeviceIsRemembered) {
 TEST(OutputFile, NamesThatCannotBeCreated) {
     ScratchDir dir;
     mkdir((dir / "sub").c_str(), 0755);
-    for (const std::string& name :
-         {std::string(), dir / "sub", dir / "sub/", dir / "missing/x.p", dir / "new/",
-          dir / std::string(300, 'n')}) {
+    for (const std::string& name : {std::string(), dir / "sub", dir / "sub/", dir / "missing/x.p",
+                                    dir / "new/", dir / std::string(300, 'n')}) {
         OutputFile out;
         EXPECT_FALSE(open_output(out, name)) << name;
         EXPECT_EQ(out.stream, nullptr) << name;
