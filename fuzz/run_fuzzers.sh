@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target (or the ones named) for SECONDS each, seeded with generated
-# recordings; fails when any target reports a finding. Findings go to BUILD/fuzz-findings.
+# recordings; fails when any target reports a finding (a crash, a sanitizer report, a failed
+# check, an input that takes over 10 s). Findings go to BUILD/fuzz-findings.
 #
 #   fuzz/run_fuzzers.sh BUILD SECONDS [TARGET...]      TARGET: options, normaliser, ...
 set -euo pipefail
@@ -20,7 +21,7 @@ for target in "${targets[@]}"; do
     corpus=$build/fuzz-corpus/$target
     mkdir -p "$corpus"
     echo "=== $target: ${seconds}s"
-    if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
+    if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$findings/$target-" "$corpus" "$seeds/$target" \
         >"$build/fuzz-$target.log" 2>&1; then
         failed+=("$target")
