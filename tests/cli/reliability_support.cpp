@@ -1,6 +1,5 @@
 #include "reliability_support.h"
 
-#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -77,16 +76,12 @@ std::vector<std::string> temp_files(const std::string& directory) {
     return temps;
 }
 
-bool has_open(pid_t pid, const std::string& path) {
-    char wanted[PATH_MAX];
-    if (realpath(path.c_str(), wanted) == nullptr) return false;
-    const std::string fd_dir = "/proc/" + std::to_string(pid) + "/fd";
-    for (const std::string& fd : list_dir(fd_dir)) {
-        char target[PATH_MAX];
-        const ssize_t n = readlink((fd_dir + "/" + fd).c_str(), target, sizeof target - 1);
-        if (n <= 0) continue;
-        target[n] = '\0';
-        if (std::string(target) == wanted) return true;
-    }
-    return false;
+int open_fifo_writer(const std::string& path) {
+    int fd = -1;
+    eventually([&] {
+        fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        return fd >= 0;
+    });
+    if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }

@@ -49,8 +49,9 @@ std::vector<std::string> temp_files(const std::string& directory);
 /// Waits up to ten seconds until `predicate` holds; false when it never did.
 template <typename Predicate> bool eventually(Predicate predicate);
 
-/// True when the process has a file descriptor open on `path`.
-bool has_open(pid_t pid, const std::string& path);
+/// Opens a FIFO for writing once a reader has opened it (waiting up to ten seconds, so that a
+/// reader that never comes fails the test instead of hanging it); -1 when none came.
+int open_fifo_writer(const std::string& path);
 
 #include <chrono>
 #include <thread>
