@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZX81_WERROR=ON
 
-.PHONY: all build test demo clean
+.PHONY: all build test demo clean sanitize fuzz test-clang
 
 all: build
 
@@ -30,3 +30,27 @@ bench: build
 .PHONY: sweep
 sweep: build
 	./scripts/sweep.sh $(BUILD)
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, stopping at the first
+# report.
+SANITIZE_BUILD ?= build-sanitize
+sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZX81_WERROR=ON -DZX81_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with clang++.
+CLANG_BUILD ?= build-clang
+test-clang:
+	cmake -S . -B $(CLANG_BUILD) -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	cmake --build $(CLANG_BUILD) -j $(JOBS)
+	cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every libFuzzer target for FUZZ_SECONDS each (clang++); fails on any finding.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DZX81_WERROR=ON -DZX81_SANITIZE=ON -DZX81_FUZZ=ON -DZX81_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -59,6 +59,13 @@ int run_conversion(const std::string& input, RunSettings& settings) {
         if (!settings.overwrite_bit && can_reuse(settings, names.bit_name)) {
             std::printf("... using existing file %s\n", names.bit_name.c_str());
         } else {
+            // A bit name that is a link to the recording would put the bits over it.
+            if (same_file(names.bit_name, names.input)) {
+                std::fflush(stdout);
+                std::fprintf(stderr, " *** error ***   Can't use %s as both input and bit file \n",
+                             names.bit_name.c_str());
+                return 1;
+            }
             std::printf("... creating bit file %s\n", names.bit_name.c_str());
             if (!make_bit_file(names.war_name, names.bit_name, calibration,
                                settings.tolerance_divisor)) {

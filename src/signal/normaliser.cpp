@@ -38,6 +38,7 @@ void threshold_band(uint8_t* block, std::size_t size, uint8_t base, uint8_t widt
 }
 
 void threshold_block(uint8_t* block, std::size_t size, int32_t threshold) {
+    if (size == 0) return; // an empty block may come without a buffer at all
     // The off samples form one band around the middle of the scale.
     const OffBand band = off_band(threshold);
     if (band.count == 256) {

@@ -41,6 +41,7 @@ OffBand off_band(int32_t threshold);
 void threshold_band(uint8_t* block, std::size_t size, uint8_t base, uint8_t width);
 
 /// Replaces every sample by 0xF0 when its level is at least `threshold`, otherwise by 0x00.
+/// An empty block (`size` 0) is left alone; `block` may then be null.
 void threshold_block(uint8_t* block, std::size_t size, int32_t threshold);
 
 /// The longest off run in the measurement window that an on sample inside the window closes

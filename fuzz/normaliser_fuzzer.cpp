@@ -1,0 +1,57 @@
+// The war step's algorithms on random samples: thresholding, gap fill and calibration over a
+// run of blocks that carry the calibration from one to the next.
+//
+//   bytes 0-3  threshold (little-endian, any 32-bit value)
+//   byte  4    bit 0: verbose; bits 1-2: how many blocks the samples are cut into (1-4)
+//   rest       the raw samples
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "signal/normaliser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    FuzzInput in{data, size};
+    RunSettings settings;
+    settings.threshold = in.take_i32();
+    const uint8_t flags = in.take_u8();
+    settings.verbose = flags & 1;
+    const std::size_t pieces = 1 + ((flags >> 1) & 3);
+
+    // Each block in its own allocation, so that a read or write past its end is caught.
+    PulseCalibration calibration;
+    std::size_t done = 0;
+    for (std::size_t piece = 0; piece < pieces; ++piece) {
+        const std::size_t length =
+            piece + 1 == pieces ? in.size - done : (in.size - done) / (pieces - piece);
+        std::vector<uint8_t> block(in.data + done, in.data + done + length);
+        std::vector<uint8_t> expected(block);
+        for (uint8_t& v : expected) {
+            v = sample_level(v) >= settings.threshold ? sample_on : sample_off;
+        }
+        std::vector<uint8_t> thresholded(block);
+        threshold_block(thresholded.data(), thresholded.size(), settings.threshold);
+        FUZZ_CHECK(thresholded == expected);
+
+        const PulseCalibration before = calibration;
+        std::string report;
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration,
+                        report);
+        for (std::size_t i = 0; i < block.size(); ++i) {
+            FUZZ_CHECK(block[i] == sample_on || block[i] == sample_off);
+            // The gap fill only ever turns off samples on.
+            FUZZ_CHECK(expected[i] == sample_off || block[i] == sample_on);
+        }
+        FUZZ_CHECK(calibration.nfill >= 0);
+        if (before.nfill == 0) FUZZ_CHECK(calibration.nfill <= static_cast<int32_t>(length));
+        FUZZ_CHECK(calibration.n0 >= 0 && calibration.n0 < period_histogram_size);
+        FUZZ_CHECK(calibration.n1 >= 0 && calibration.n1 < period_histogram_size);
+        if (before.nfill != 0) FUZZ_CHECK(calibration.nfill == before.nfill);
+        if (before.n0 != 0 && before.n1 != 0) {
+            FUZZ_CHECK(calibration.n0 == before.n0 && calibration.n1 == before.n1);
+        }
+        done += length;
+    }
+    return 0;
+}
