@@ -44,6 +44,12 @@ std::string resolved_name(const std::string& name) {
     return result;
 }
 
+bool seek_stream(std::FILE* stream, int64_t offset, int whence) {
+    return fseeko(stream, static_cast<off_t>(offset), whence) == 0;
+}
+
+int64_t stream_position(std::FILE* stream) { return static_cast<int64_t>(ftello(stream)); }
+
 bool remove_file(const std::string& name) { return std::remove(name.c_str()) == 0; }
 
 bool rename_file(const std::string& from, const std::string& to) {

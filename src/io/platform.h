@@ -3,6 +3,7 @@
 // so a port to another system replaces this file alone.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -28,6 +29,13 @@ bool file_writable(const std::string& name);
 
 /// The name with every symbolic link resolved, or the name itself when it cannot be resolved.
 std::string resolved_name(const std::string& name);
+
+/// Moves the position of an open stream, as fseek does but with 64-bit offsets. False on
+/// failure.
+bool seek_stream(std::FILE* stream, int64_t offset, int whence);
+
+/// The position of an open stream in bytes, or -1.
+int64_t stream_position(std::FILE* stream);
 
 /// Removes a file; false when it could not be removed.
 bool remove_file(const std::string& name);

@@ -30,16 +30,39 @@ bool truncated_data_chunk(SNDFILE* sound, const SF_INFO& info) {
                                 info.channels, info.frames);
 }
 
-// Opens `name` through libsndfile when its header is recognised. `recognised` is false when
-// the file should be read as raw instead; then the result is nullptr.
-SNDFILE* open_sound(const std::string& name, SF_INFO& info, bool& recognised) {
+// libsndfile reads the stream the converter opened itself, through these calls: no name
+// length limit of the library's applies, and nothing is guessed from the file's extension.
+sf_count_t stream_length(void* user) {
+    auto* stream = static_cast<std::FILE*>(user);
+    const int64_t here = stream_position(stream);
+    if (here < 0 || !seek_stream(stream, 0, SEEK_END)) return -1;
+    const int64_t end = stream_position(stream);
+    seek_stream(stream, here, SEEK_SET);
+    return end;
+}
+sf_count_t stream_seek(sf_count_t offset, int whence, void* user) {
+    auto* stream = static_cast<std::FILE*>(user);
+    if (!seek_stream(stream, offset, whence)) return -1;
+    return stream_position(stream);
+}
+sf_count_t stream_read(void* data, sf_count_t count, void* user) {
+    return static_cast<sf_count_t>(
+        std::fread(data, 1, static_cast<std::size_t>(count), static_cast<std::FILE*>(user)));
+}
+sf_count_t stream_write(const void*, sf_count_t, void*) { return 0; }
+sf_count_t stream_tell(void* user) { return stream_position(static_cast<std::FILE*>(user)); }
+
+// Opens the stream through libsndfile when its header is recognised. `recognised` is false
+// when the file should be read as raw instead; then the result is nullptr.
+SNDFILE* open_sound(std::FILE* stream, SF_INFO& info, bool& recognised) {
+    static SF_VIRTUAL_IO calls{stream_length, stream_seek, stream_read, stream_write, stream_tell};
     info = SF_INFO{};
-    SNDFILE* sound = sf_open(name.c_str(), SFM_READ, &info);
+    SNDFILE* sound = sf_open_virtual(&calls, SFM_READ, &info, stream);
     if (sound == nullptr) {
         recognised = sf_error(nullptr) != SF_ERR_UNRECOGNISED_FORMAT;
         return nullptr;
     }
-    // A headerless file libsndfile took for a sound file by its extension alone.
+    // A headerless file taken for raw data of a sound format.
     if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW) {
         sf_close(sound);
         recognised = false;
@@ -53,31 +76,41 @@ SNDFILE* open_sound(const std::string& name, SF_INFO& info, bool& recognised) {
 
 SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
     close_sample_source(source);
+    std::FILE* stream = std::fopen(name.c_str(), "rb");
+    if (stream == nullptr) return SourceOpen::unreadable;
+    // Only a regular file is offered to libsndfile: a guess must not consume the first bytes
+    // of a FIFO or a device.
     if (file_kind(name) == FileKind::regular) {
         SF_INFO info;
         bool recognised = false;
-        SNDFILE* sound = open_sound(name, info, recognised);
+        SNDFILE* sound = open_sound(stream, info, recognised);
         if (sound != nullptr) {
             if (info.channels < 1 || info.channels > max_channels ||
                 truncated_data_chunk(sound, info)) {
                 sf_close(sound);
+                std::fclose(stream);
                 return SourceOpen::unreadable;
             }
             source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
             if (!source.decoded) {
                 sf_close(sound);
+                std::fclose(stream);
                 return SourceOpen::no_memory;
             }
             source.sound = sound;
+            source.sound_stream = stream;
             source.channels = info.channels;
             source.rate = info.samplerate;
             source.frames_declared = info.frames;
             return SourceOpen::ok;
         }
-        if (recognised) return SourceOpen::unreadable;
+        if (recognised || !seek_stream(stream, 0, SEEK_SET)) {
+            std::fclose(stream);
+            return SourceOpen::unreadable;
+        }
     }
-    source.raw = std::fopen(name.c_str(), "rb");
-    return source.raw != nullptr ? SourceOpen::ok : SourceOpen::unreadable;
+    source.raw = stream;
+    return SourceOpen::ok;
 }
 
 bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint32_t& count) {
@@ -111,6 +144,7 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
 void close_sample_source(SampleSource& source) {
     if (source.raw != nullptr) std::fclose(source.raw);
     if (source.sound != nullptr) sf_close(source.sound);
+    if (source.sound_stream != nullptr) std::fclose(source.sound_stream);
     source = SampleSource{};
 }
 

@@ -13,9 +13,9 @@
 // inverted copies of each other cancel to silence (128).
 //
 // Anything else is read as raw samples exactly as it stands, one byte per sample: a file with
-// no recognised header (a raw file that happens to begin with "RIFF" included), one that
-// libsndfile would only guess from its extension (.au, .vox, .gsm), and a FIFO or device,
-// whose first bytes must not be consumed by a guess.
+// no recognised header (a raw file that happens to begin with "RIFF" included; nothing is
+// guessed from a name's extension, so a headerless .au, .vox or .gsm file is raw too), and a
+// FIFO or device, whose first bytes must not be consumed by a guess.
 //
 // A recognised file that cannot be decoded is an error: a header libsndfile rejects, a
 // decoding error, fewer frames than the file declares, or a WAV or AIFF file whose data chunk
@@ -45,6 +45,7 @@ enum class SourceOpen {
 struct SampleSource {
     std::FILE* raw = nullptr;           // a headerless input, read byte for byte
     SNDFILE* sound = nullptr;           // a sound file decoded through libsndfile
+    std::FILE* sound_stream = nullptr;  // the file `sound` reads from
     int channels = 1;                   // values per frame of `sound`
     int rate = 0;                       // frames per second of `sound`; 0 for a raw input
     sf_count_t frames_declared = 0;     // frames `sound` says it holds (SF_COUNT_MAX: unknown)
