@@ -1,11 +1,14 @@
 // Writes the seed corpora of the fuzz targets: command lines, and recordings made by the
 // tape-signal generator at a few rates and levels, as raw samples, war data and bit text.
 //
-//   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers
+//   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers,
+//                          DIR/sound_reader
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+
+#include <sndfile.h>
 
 #include "bits/bit_file.h"
 #include "bits/classifier.h"
@@ -47,6 +50,24 @@ std::vector<uint8_t> seed_recording(int rate, int amplitude) {
 }
 
 // A string literal with its zero bytes.
+// A short piece of the recording as a sound file of the given format.
+bool write_sound_seed(const std::string& name, const std::vector<uint8_t>& raw, int rate,
+                      int format) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* sound = sf_open(name.c_str(), SFM_WRITE, &info);
+    if (sound == nullptr) return false;
+    std::vector<short> samples;
+    for (std::size_t i = 0; i < raw.size() && i < 4000; ++i) {
+        samples.push_back(static_cast<short>((raw[i] - 128) * 256));
+    }
+    const bool written = sf_writef_short(sound, samples.data(), static_cast<sf_count_t>(samples.size())) ==
+                         static_cast<sf_count_t>(samples.size());
+    return sf_close(sound) == 0 && written;
+}
+
 template <std::size_t N> std::string literal(const char (&text)[N]) {
     return std::string(text, N - 1);
 }
@@ -59,7 +80,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = argv[1];
-    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers"}) {
+    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers", "/sound_reader"}) {
         mkdir((dir + sub).c_str(), 0777);
     }
     bool ok = true;
@@ -117,6 +138,14 @@ int main(int argc, char** argv) {
             put_u16(readers, static_cast<uint16_t>(text.size() / 2));
             readers.insert(readers.end(), text.begin(), text.end());
             ok &= write_seed(dir + "/bit_readers/seed" + suffix, readers);
+
+            // Sound files of the recording, written by libsndfile itself.
+            const int formats[] = {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                   SF_FORMAT_AIFF | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16};
+            for (int f = 0; f < 4; ++f) {
+                ok &= write_sound_seed(dir + "/sound_reader/seed" + suffix + "-" + std::to_string(f),
+                                       raw, rate, formats[f]);
+            }
         }
     }
     return ok ? 0 : 1;

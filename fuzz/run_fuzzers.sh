@@ -9,19 +9,19 @@ build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers)
+[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers sound_reader)
 
 seeds=$build/fuzz-seeds
 findings=$build/fuzz-findings
 mkdir -p "$seeds" "$findings"
-"$build/fuzz/make_fuzz_seeds" "$seeds"
+"$build/bin/make_fuzz_seeds" "$seeds"
 
 failed=()
 for target in "${targets[@]}"; do
     corpus=$build/fuzz-corpus/$target
     mkdir -p "$corpus"
     echo "=== $target: ${seconds}s"
-    if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    if ! "$build/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$findings/$target-" "$corpus" "$seeds/$target" \
         >"$build/fuzz-$target.log" 2>&1; then
         failed+=("$target")
