@@ -42,8 +42,8 @@ void expect_self_contained(const std::string& html) {
 TEST(WellFormed, AcceptsWellFormedDocuments) {
     const char* good[] = {
         "<a/>",
-        "<!DOCTYPE html>\n<html><body><p class=\"x\" id='y'>a &amp; b &#38; "
-        "&#x26;</p></body></html>\n",
+        ("<!DOCTYPE html>\n<html><body><p class=\"x\" id='y'>a &amp; b &#38; "
+         "&#x26;</p></body></html>\n"),
         "<?xml version=\"1.0\"?>\n<svg><g><rect x=\"1\"/></g><!-- a comment --></svg>",
     };
     for (const char* doc : good)
