@@ -66,9 +66,7 @@ void classify_runs(BitClassifier& c, const uint8_t* data, std::size_t size, std:
     for (std::size_t base = 0; base < size; base += 64) {
         const std::size_t count = size - base < 64 ? size - base : 64;
         const uint64_t on = on_mask(data + base, count);
-        const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-        uint64_t changes = (on ^ ((on << 1) | last_on)) & valid;
-        last_on = (on >> (count - 1)) & 1;
+        uint64_t changes = change_mask(on, count, last_on);
         while (changes != 0) {
             const int pos = lowest_bit(changes);
             changes &= changes - 1;

@@ -99,9 +99,7 @@ void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& 
             last_on = hi == 63 ? 1 : 0;
             if (hi < 63) gap_start = base + static_cast<std::size_t>(hi) + 1;
         } else {
-            const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-            uint64_t changes = (on ^ ((on << 1) | last_on)) & valid;
-            last_on = (on >> (count - 1)) & 1;
+            uint64_t changes = change_mask(on, count, last_on);
             while (changes != 0) {
                 const int pos = lowest_bit(changes);
                 changes &= changes - 1;

@@ -157,6 +157,16 @@ inline uint64_t bit_range(int first, int end) {
     return ((uint64_t{1} << end) - 1) & ~((uint64_t{1} << first) - 1);
 }
 
+/// The samples of a group of `count` (1 to 64) where the signal changes between off and on:
+/// bit k is set when sample k differs from the one before it. `last_on` is 1 when the sample
+/// before the group was on, and becomes the state of the group's last sample.
+inline uint64_t change_mask(uint64_t on, std::size_t count, uint64_t& last_on) {
+    const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+    const uint64_t changes = (on ^ ((on << 1) | last_on)) & valid;
+    last_on = (on >> (count - 1)) & 1;
+    return changes;
+}
+
 /// Whether `mask` holds `length` set bits in a row (a length of 0 or less always holds).
 inline bool has_run_of(uint64_t mask, int64_t length) {
     if (length <= 0) return true;
