@@ -160,6 +160,25 @@ OnLevels on_levels(int32_t threshold) {
     return levels;
 }
 
+namespace {
+
+// The dashed threshold lines on either side of silence and the silence line itself, across
+// the chart; `y_of` places a raw sample value.
+template <typename Y> std::string level_lines(Y y_of, int32_t threshold) {
+    std::string out;
+    const OnLevels on = on_levels(threshold);
+    for (int v : {on.high, on.low}) {
+        if (v >= 0) {
+            out += line(left, y_of(v), right, y_of(v), colour_threshold,
+                        "stroke-dasharray=\"6,4\" stroke-width=\"0.8\"");
+        }
+    }
+    out += line(left, y_of(128), right, y_of(128), "#aaaaaa", "stroke-width=\"0.5\"");
+    return out;
+}
+
+} // namespace
+
 std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_strips) {
     constexpr double top = 24, bottom = 134, height = 276;
     constexpr double signal_top = 142, signal_bottom = 166;
@@ -197,14 +216,7 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
         out += format("<path d=\"%s\" stroke=\"%s\" stroke-width=\"%.2f\" fill=\"none\"/>",
                       path.c_str(), colour_raw, std::max(w, 1.0));
     }
-    const OnLevels on = on_levels(threshold);
-    for (int v : {on.high, on.low}) {
-        if (v >= 0) {
-            out += line(left, y_of(v), right, y_of(v), colour_threshold,
-                        "stroke-dasharray=\"6,4\" stroke-width=\"0.8\"");
-        }
-    }
-    out += line(left, y_of(128), right, y_of(128), "#aaaaaa", "stroke-width=\"0.5\"");
+    out += level_lines(y_of, threshold);
     out += text(left - 4, y_of(255) + 4, "255", "end");
     out += text(left - 4, y_of(128) + 4, "128", "end");
     out += text(left - 4, y_of(0) + 4, "0", "end");
@@ -426,14 +438,7 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
                 war_bottom - raw_top + 14, "#fde2e0");
 
     // Raw samples and the threshold.
-    const OnLevels on = on_levels(threshold);
-    for (int v : {on.high, on.low}) {
-        if (v >= 0) {
-            out += line(left, y_of(v), right, y_of(v), colour_threshold,
-                        "stroke-dasharray=\"6,4\" stroke-width=\"0.8\"");
-        }
-    }
-    out += line(left, y_of(128), right, y_of(128), "#aaaaaa", "stroke-width=\"0.5\"");
+    out += level_lines(y_of, threshold);
     for (const StripPart& part : s.parts) {
         std::string points;
         for (std::size_t i = 0; i < part.raw.size(); ++i) {
