@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "signal/sample_source.h"
+#include "sound/sample_source.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <getopt.h>
 
-#include "list/p_file_check.h"
+#include "program/p_file_check.h"
 #include "list/p_file_info.h"
 
 namespace {

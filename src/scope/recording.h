@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "signal/sample_source.h"
+#include "sound/sample_source.h"
 
 struct Recording {
     std::string name;      // as the user typed it

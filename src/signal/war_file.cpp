@@ -6,7 +6,7 @@
 
 #include "io/output_file.h"
 #include "signal/normaliser.h"
-#include "signal/sample_source.h"
+#include "sound/sample_source.h"
 
 bool make_war_file(const std::string& raw_name, const std::string& war_name,
                    const RunSettings& settings, PulseCalibration& calibration) {

@@ -1,7 +1,7 @@
 // The war file: the recording reduced to on and off.
 //
 //   offset 0 .. N-1   one byte per raw sample (per frame of a sound file, see
-//                     signal/sample_source.h): 0x00 off (pause), 0xF0 on (signal)
+//                     sound/sample_source.h): 0x00 off (pause), 0xF0 on (signal)
 //   offset N          0xFF, the end marker; readers take any non-zero byte as on, so it acts
 //                     as one last on sample that closes the final bit
 //

@@ -1,4 +1,4 @@
-#include "signal/sample_source.h"
+#include "sound/sample_source.h"
 
 #include <algorithm>
 #include <cmath>

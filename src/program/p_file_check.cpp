@@ -1,4 +1,4 @@
-#include "list/p_file_check.h"
+#include "program/p_file_check.h"
 
 #include <algorithm>
 #include <cstdio>
