@@ -1,0 +1,313 @@
+#include "recover/program_finder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "recover/program_verdict.h"
+
+namespace {
+
+// The longest silence inside a program that is still taken as a dropout.
+constexpr double max_dropout_seconds = 1.5;
+
+// The bits a header check needs at most: the longest name and the system variables up to
+// E_LINE.
+constexpr std::size_t header_bits = 8 * (max_name_length + header_bytes_after_name);
+
+// A burst that is no bit of a program: the stray pulse a ZX81 may add after the last bit.
+bool stray_like(const TapeEvent &event) {
+    return !event.bit.certain && event.bit.pulses <= 3;
+}
+
+ProgramBit bit_of(const TapeEvent &event) {
+    ProgramBit bit;
+    bit.start = event.bit.start;
+    bit.end = event.bit.end;
+    bit.value = event.bit.value;
+    bit.pulses = event.bit.pulses;
+    bit.certain = event.bit.certain && !event.joined;
+    bit.confidence = event.bit.confidence;
+    bit.origin = event.joined ? BitOrigin::joined : BitOrigin::heard;
+    return bit;
+}
+
+std::string plural(int64_t count, const char *one, const char *many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+} // namespace
+
+std::string ProgramFinder::milliseconds(int64_t frames) const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", 1000.0 * static_cast<double>(frames) / rate_);
+    return text;
+}
+
+ProgramFinder::ProgramFinder(int rate, int channel)
+    : rate_(rate), channel_(channel),
+      max_dropout_(static_cast<int64_t>(max_dropout_seconds * rate)) {}
+
+ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, bool may_begin,
+                                              bool may_clean) const {
+    Start start;
+    std::array<uint8_t, header_bits / 8> bytes{};
+    std::size_t bits = 0;
+    std::size_t checked = 0; // whole bytes already offered to the header check
+    const auto put = [&](uint8_t value) {
+        if (bits == header_bits) return;
+        bytes[bits / 8] = static_cast<uint8_t>(bytes[bits / 8] << 1 | value);
+        ++bits;
+    };
+    for (std::size_t i = at;; ++i) {
+        bool ended = i == events_.size();
+        if (!ended && i > at) {
+            const TapeEvent &event = events_[i];
+            // A header is one train of bursts.
+            ended = event.gap >= max_dropout_ || (event.after_break && !event.noise_before);
+        }
+        if (ended) {
+            start.answer = !finished && i == events_.size() ? Answer::wait : Answer::no;
+            return start;
+        }
+        const TapeEvent &event = events_[i];
+        if (i > at) {
+            if (event.lost > 0 || event.strays > 0 || event.noise_before) start.clean = false;
+            for (int64_t k = 0; k < event.lost && bits < header_bits; ++k)
+                put(0);
+        }
+        if (!event.bit.certain || event.joined) start.clean = false;
+        put(event.bit.value);
+        if (bits / 8 == checked) continue;
+        checked = bits / 8;
+        start.header = read_program_header(bytes.data(), checked);
+        start.events = i + 1 - at;
+        switch (start.header.kind) {
+        case HeaderKind::need_more:
+            continue;
+        case HeaderKind::not_a_start:
+            break;
+        case HeaderKind::basic:
+            if (start.clean ? may_begin || may_clean : may_begin) start.answer = Answer::yes;
+            break;
+        case HeaderKind::overlay:
+            if (start.clean && may_begin) start.answer = Answer::yes;
+            break;
+        }
+        return start;
+    }
+}
+
+ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
+    const std::size_t total = 8 * (header_.name_length + header_.program_bytes);
+    std::vector<ProgramBit> &bits = program_.bits;
+    while (bits.size() < total) {
+        if (cursor_ == events_.size()) return finished ? Reading::cut_short : Reading::wait;
+        const TapeEvent &event = events_[cursor_];
+        if (cursor_ > 0) {
+            if (event.gap >= max_dropout_) return Reading::cut_short;
+            if ((event.after_break || event.lost > 0) && restart_checked_ != cursor_) {
+                // A gap or other signal: the next program may begin here.
+                const Answer answer = try_start(cursor_, finished, event.after_break, true).answer;
+                if (answer == Answer::wait) return Reading::wait;
+                if (answer == Answer::yes) return Reading::cut_short;
+                restart_checked_ = cursor_;
+            }
+            const std::size_t byte = bits.size() / 8;
+            if (event.strays > 0) {
+                RecoveryFinding finding;
+                finding.kind = FindingKind::stray_burst;
+                finding.frame = event.stray_frame;
+                place_finding(finding, byte, header_.name_length);
+                finding.message = event.strays == 1 ? std::string("a stray burst")
+                                                    : plural(event.strays, "", "stray bursts");
+                if (event.stray_pulses > 0) {
+                    finding.message += " (" + plural(event.stray_pulses, "pulse", "pulses") + ")";
+                }
+                finding.message += " in the pause before this bit, left out";
+                program_.findings.push_back(std::move(finding));
+            }
+            if (event.lost > 0) {
+                const auto lost =
+                    static_cast<std::size_t>(std::min<int64_t>(event.lost, total - bits.size()));
+                RecoveryFinding finding;
+                finding.kind = FindingKind::lost_bits;
+                finding.frame = event.bit.start - event.gap;
+                place_finding(finding, byte, header_.name_length);
+                finding.message =
+                    "a gap of " + milliseconds(event.gap) + " ms with no bursts: about " +
+                    plural(static_cast<int64_t>(lost), "bit", "bits") + " lost, filled with 0";
+                program_.findings.push_back(std::move(finding));
+                for (std::size_t k = 0; k < lost; ++k) {
+                    ProgramBit bit;
+                    bit.start = event.bit.start - event.gap;
+                    bit.end = event.bit.start;
+                    bit.origin = BitOrigin::lost;
+                    bits.push_back(bit);
+                }
+                if (bits.size() == total) break; // the gap reached E_LINE
+            }
+        }
+        bits.push_back(bit_of(event));
+        ++cursor_;
+    }
+    return Reading::complete;
+}
+
+ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t &skipped) const {
+    std::size_t i = cursor_;
+    skipped = 0;
+    for (; i < events_.size(); ++i) {
+        const TapeEvent &next = events_[i];
+        if (next.after_break || next.lost > 0) return Answer::yes; // silence after the end
+        if (skipped == 2 || !stray_like(next)) break;
+        ++skipped;
+    }
+    if (i == events_.size()) return finished ? Answer::yes : Answer::wait;
+    return try_start(i, finished, true, true).answer;
+}
+
+void ProgramFinder::emit_program(std::vector<RecoveredProgram> &out, std::size_t consumed) {
+    RecoveredProgram &p = program_;
+    p.channel = channel_;
+    p.start = p.bits.front().start;
+    p.end = p.bits.back().end;
+    p.expected_bytes = header_.program_bytes;
+    std::vector<uint8_t> all = bytes_of_bits(p.bits);
+    p.name.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(header_.name_length));
+    p.bytes.assign(all.begin() + static_cast<std::ptrdiff_t>(header_.name_length), all.end());
+    judge_program(p);
+    out.push_back(std::move(p));
+    program_ = RecoveredProgram{};
+    reading_ = false;
+    events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(consumed));
+    train_start_ = true;
+    dropped_clean_ = false;
+}
+
+void ProgramFinder::reject_start() {
+    program_ = RecoveredProgram{};
+    reading_ = false;
+}
+
+void ProgramFinder::drop_junk(std::vector<RecoveredProgram> &out) {
+    const TapeEvent &event = events_.front();
+    if (junk_open_ && event.after_break) close_junk(out);
+    if (!junk_open_) {
+        junk_ = RecoveredProgram{};
+        junk_.verdict = Verdict::not_a_program;
+        junk_.channel = channel_;
+        junk_.start = event.bit.start;
+        junk_open_ = true;
+    }
+    junk_.end = event.bit.end;
+    ++junk_.bursts;
+    dropped_clean_ = event.bit.certain && !event.joined;
+    events_.pop_front();
+    train_start_ = false;
+}
+
+void ProgramFinder::close_junk(std::vector<RecoveredProgram> &out) {
+    if (junk_open_ && junk_.bursts >= min_block_bursts) out.push_back(std::move(junk_));
+    junk_open_ = false;
+}
+
+void ProgramFinder::run(bool finished, std::vector<RecoveredProgram> &out) {
+    for (;;) {
+        if (!reading_) {
+            if (events_.empty()) {
+                if (finished) close_junk(out);
+                return;
+            }
+            const bool may_begin = train_start_ || events_.front().after_break;
+            const Start start = try_start(0, finished, may_begin, !dropped_clean_);
+            if (start.answer == Answer::wait) return;
+            if (start.answer == Answer::no) {
+                drop_junk(out);
+                continue;
+            }
+            header_ = start.header;
+            if (!start.clean) {
+                // A clean header a little later is the real start: what lies before it is
+                // junk that happened to read as one (leading spaces in the name, say).
+                std::size_t later = 1;
+                for (; later < start.events; ++later) {
+                    const Start clean = try_start(later, finished, false, true);
+                    if (clean.answer == Answer::wait) return;
+                    if (clean.answer == Answer::yes && clean.clean) {
+                        header_ = clean.header;
+                        break;
+                    }
+                }
+                if (later < start.events) {
+                    for (std::size_t k = 0; k < later; ++k)
+                        drop_junk(out);
+                }
+            }
+            close_junk(out);
+            reading_ = true;
+            cursor_ = 0;
+            restart_checked_ = 0;
+        }
+
+        const Reading reading = read_program(finished);
+        if (reading == Reading::wait) return;
+        const bool overlay = header_.kind == HeaderKind::overlay;
+        if (reading == Reading::cut_short) {
+            if (overlay) {
+                reject_start();
+                drop_junk(out);
+                continue;
+            }
+            const std::size_t have = program_.bits.size() / 8;
+            RecoveryFinding finding;
+            finding.kind = FindingKind::cut_short;
+            finding.frame = program_.bits.back().end;
+            place_finding(finding, have, header_.name_length);
+            finding.message = "the signal stops before E_LINE: " +
+                              std::to_string(std::max<int64_t>(finding.offset, 0)) + " of " +
+                              std::to_string(header_.program_bytes) + " bytes";
+            program_.findings.push_back(std::move(finding));
+            emit_program(out, cursor_);
+            continue;
+        }
+
+        std::size_t skipped = 0;
+        const Answer end = confirm_end(finished, skipped);
+        if (end == Answer::wait) return;
+        if (end == Answer::no) {
+            if (overlay) {
+                reject_start();
+                drop_junk(out);
+                continue;
+            }
+            RecoveryFinding finding;
+            finding.kind = FindingKind::goes_on;
+            finding.frame = program_.bits.back().end;
+            finding.offset = static_cast<int64_t>(header_.program_bytes);
+            finding.message = "bursts go on in rhythm after E_LINE: E_LINE itself may be wrong";
+            program_.findings.push_back(std::move(finding));
+            skipped = 0;
+        }
+        emit_program(out, cursor_ + skipped);
+    }
+}
+
+void ProgramFinder::take(const std::vector<TapeEvent> &events, std::vector<RecoveredProgram> &out) {
+    events_.insert(events_.end(), events.begin(), events.end());
+    run(false, out);
+}
+
+void ProgramFinder::finish(std::vector<RecoveredProgram> &out) {
+    run(true, out);
+}
+
+int64_t ProgramFinder::pending_start() const {
+    int64_t start = -1;
+    if (junk_open_) start = junk_.start;
+    if (!events_.empty() && (start < 0 || events_.front().bit.start < start)) {
+        start = events_.front().bit.start;
+    }
+    return start;
+}

@@ -1,0 +1,100 @@
+// Finding the programs in a train of bits, as the ZX81's loader would, but without stopping at
+// the first one or at damage.
+//
+//   silence | name | VERSN .. E_LINE | ... program ... | E_LINE reached | silence or the next
+//
+// A program starts with a name (1 to 127 codes, the last with bit 7 set) followed by system
+// variables that make sense (`read_program_header`), and ends at its own E_LINE. Where the
+// bits begin is tried burst by burst, so leaders of noise, clicks and voice before it are
+// skipped whether or not silence separates them from the name:
+//
+//   - a header whose bits are all certain and in rhythm is taken anywhere;
+//   - a header with unclear bits is taken only where a program may begin: after a silence or
+//     other signal, or right after the previous program's end;
+//   - a program that overlays its system variables (only E_LINE makes sense) must have clean
+//     bits where it begins, and is kept only when the recording confirms its end: silence,
+//     the end of the recording or the next program right after its last byte.
+//
+// Inside a program a gap that had room for bits becomes that many lost bits (a finding), and
+// the program goes on; a silence of more than 1.5 s, or a new program's header after a gap,
+// ends it early instead (also a finding). After E_LINE one or two stray bursts (the ZX81's
+// stray pulse) are skipped; more bursts in rhythm mean E_LINE itself is doubtful. Bursts that
+// start no program are gathered into blocks; a block of 64 bursts or more is reported as not
+// a program (a fast loader, another machine's tape, a program whose start is missing).
+//
+// Memory: the bursts of the program being read and of one header beyond it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "recover/bit_rhythm.h"
+#include "recover/program_header.h"
+#include "recover/recovered_program.h"
+
+/// The fewest bursts a block that is not a program needs to be reported.
+constexpr std::size_t min_block_bursts = 64;
+
+/// Finds the programs of one channel.
+class ProgramFinder {
+  public:
+    /// `rate` is the recording's frames per second; `channel` is put on every program.
+    ProgramFinder(int rate, int channel);
+
+    /// Takes the next bursts and appends every program and block now complete, in order.
+    void take(const std::vector<TapeEvent> &events, std::vector<RecoveredProgram> &out);
+
+    /// The end of the recording: appends whatever is left.
+    void finish(std::vector<RecoveredProgram> &out);
+
+    /// The earliest frame at which anything handed on later can start; -1 when nothing is
+    /// waiting (the next burst taken decides).
+    int64_t pending_start() const;
+
+  private:
+    enum class Answer : uint8_t { no, wait, yes };
+    enum class Reading : uint8_t { wait, complete, cut_short };
+
+    /// Whether a program starts at an event.
+    struct Start {
+        Answer answer = Answer::no;
+        ProgramHeader header;
+        bool clean = true;      // every bit of the header certain, nothing lost or stray
+        std::size_t events = 0; // events the header spans
+    };
+
+    /// `may_begin`: a program may begin here (after silence, other signal or the previous
+    /// program), so a header with unclear bits or an overlay counts; `may_clean`: a clean
+    /// BASIC header counts even so (what came before was not clean data).
+    Start try_start(std::size_t at, bool finished, bool may_begin, bool may_clean) const;
+    void run(bool finished, std::vector<RecoveredProgram> &out);
+    Reading read_program(bool finished);
+    Answer confirm_end(bool finished, std::size_t &skipped) const;
+    void emit_program(std::vector<RecoveredProgram> &out, std::size_t consumed);
+    void reject_start();
+    void drop_junk(std::vector<RecoveredProgram> &out);
+    void close_junk(std::vector<RecoveredProgram> &out);
+
+    std::string milliseconds(int64_t frames) const;
+
+    double rate_;
+    int channel_;
+    int64_t max_dropout_; // the longest gap inside a program, in frames
+    std::deque<TapeEvent> events_;
+    bool train_start_ = true;    // the first event may begin a program as after a silence
+    bool dropped_clean_ = false; // the last event dropped as junk was a certain bit
+
+    // The program being read.
+    bool reading_ = false;
+    ProgramHeader header_;
+    std::size_t cursor_ = 0;          // next event of `events_` to read
+    std::size_t restart_checked_ = 0; // event already found not to start a program
+    RecoveredProgram program_;
+
+    // The bursts that start no program.
+    bool junk_open_ = false;
+    RecoveredProgram junk_;
+};
