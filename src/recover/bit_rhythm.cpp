@@ -26,7 +26,7 @@ constexpr double loose_after = 0.25;
 // How fast the learnt timing follows the bits.
 constexpr double learn_rate = 0.25;
 
-bool counted_exactly(const HeardBit &bit) {
+bool counted_exactly(const HeardBit& bit) {
     return bit.pulses == 4 || bit.pulses == 9;
 }
 
@@ -36,7 +36,7 @@ BitRhythm::BitRhythm(int rate)
     : rate_(rate), pause_(nominal_pause * rate), length0_(nominal_length0 * rate),
       length1_(nominal_length1 * rate) {}
 
-bool BitRhythm::short_burst(const HeardBit &bit) const {
+bool BitRhythm::short_burst(const HeardBit& bit) const {
     if (bit.pulses > 0) return bit.pulses <= 3;
     return static_cast<double>(bit.end - bit.start) < 0.5 * length0_;
 }
@@ -48,8 +48,8 @@ int64_t BitRhythm::room_for_bits(int64_t gap) const {
     return static_cast<int64_t>(std::clamp(bits, 1.0, 1e12));
 }
 
-void BitRhythm::join_into_held(const HeardBit &bit) {
-    HeardBit &joined = held_.bit;
+void BitRhythm::join_into_held(const HeardBit& bit) {
+    HeardBit& joined = held_.bit;
     const int pulses = joined.pulses > 0 && bit.pulses > 0 ? joined.pulses + bit.pulses : 0;
     joined.end = std::max(joined.end, bit.end);
     joined.pulses = static_cast<uint8_t>(std::min(pulses, 255));
@@ -65,11 +65,11 @@ void BitRhythm::join_into_held(const HeardBit &bit) {
     held_.joined = true;
 }
 
-void BitRhythm::learn(const TapeEvent &event) {
-    const HeardBit &bit = event.bit;
+void BitRhythm::learn(const TapeEvent& event) {
+    const HeardBit& bit = event.bit;
     if (!bit.certain || event.joined || !counted_exactly(bit)) return;
     const auto length = static_cast<double>(bit.end - bit.start);
-    double &learnt = bit.value != 0 ? length1_ : length0_;
+    double& learnt = bit.value != 0 ? length1_ : length0_;
     learnt += learn_rate * (length - learnt);
     if (!before_held_certain_ || event.lost > 0 || event.strays > 0 || event.noise_before ||
         event.after_break) {
@@ -83,7 +83,7 @@ void BitRhythm::learn(const TapeEvent &event) {
     }
 }
 
-void BitRhythm::release_held(std::vector<TapeEvent> &out) {
+void BitRhythm::release_held(std::vector<TapeEvent>& out) {
     if (!has_held_) return;
     learn(held_);
     before_held_end_ = held_.bit.end;
@@ -92,11 +92,11 @@ void BitRhythm::release_held(std::vector<TapeEvent> &out) {
     has_held_ = false;
 }
 
-void BitRhythm::take_noise(const HeardNoise &noise) {
+void BitRhythm::take_noise(const HeardNoise& noise) {
     if (noise.end > last_end_) noise_since_ = true;
 }
 
-void BitRhythm::take_bit(const HeardBit &bit, std::vector<TapeEvent> &out) {
+void BitRhythm::take_bit(const HeardBit& bit, std::vector<TapeEvent>& out) {
     if (has_held_) {
         const int64_t gap = bit.start - held_.bit.end;
         // Two whole bursts are two bits however close they are.
@@ -165,10 +165,10 @@ void BitRhythm::take_bit(const HeardBit &bit, std::vector<TapeEvent> &out) {
     pending_strays_ = 0;
 }
 
-void BitRhythm::take(const std::vector<HeardBit> &bits, const std::vector<HeardNoise> &noise,
-                     std::vector<TapeEvent> &out) {
+void BitRhythm::take(const std::vector<HeardBit>& bits, const std::vector<HeardNoise>& noise,
+                     std::vector<TapeEvent>& out) {
     noise_next_ = 0;
-    for (const HeardBit &bit : bits) {
+    for (const HeardBit& bit : bits) {
         while (noise_next_ < noise.size() && noise[noise_next_].start < bit.start) {
             take_noise(noise[noise_next_++]);
         }
@@ -178,6 +178,6 @@ void BitRhythm::take(const std::vector<HeardBit> &bits, const std::vector<HeardN
         take_noise(noise[noise_next_++]);
 }
 
-void BitRhythm::finish(std::vector<TapeEvent> &out) {
+void BitRhythm::finish(std::vector<TapeEvent>& out) {
     release_held(out);
 }

@@ -42,11 +42,11 @@ class BitRhythm {
 
     /// Takes what the demodulator heard in one block and appends every burst that is now
     /// settled, in order.
-    void take(const std::vector<HeardBit> &bits, const std::vector<HeardNoise> &noise,
-              std::vector<TapeEvent> &out);
+    void take(const std::vector<HeardBit>& bits, const std::vector<HeardNoise>& noise,
+              std::vector<TapeEvent>& out);
 
     /// The end of the recording: appends the burst still held back.
-    void finish(std::vector<TapeEvent> &out);
+    void finish(std::vector<TapeEvent>& out);
 
     /// The start of the burst held back, or -1 when none is.
     int64_t held_start() const { return has_held_ ? held_.bit.start : -1; }
@@ -55,13 +55,13 @@ class BitRhythm {
     double pause() const { return pause_; }
 
   private:
-    void take_bit(const HeardBit &bit, std::vector<TapeEvent> &out);
-    void take_noise(const HeardNoise &noise);
-    void release_held(std::vector<TapeEvent> &out);
-    void learn(const TapeEvent &event);
+    void take_bit(const HeardBit& bit, std::vector<TapeEvent>& out);
+    void take_noise(const HeardNoise& noise);
+    void release_held(std::vector<TapeEvent>& out);
+    void learn(const TapeEvent& event);
     int64_t room_for_bits(int64_t gap) const;
-    bool short_burst(const HeardBit &bit) const;
-    void join_into_held(const HeardBit &bit);
+    bool short_burst(const HeardBit& bit) const;
+    void join_into_held(const HeardBit& bit);
 
     double rate_;
     double pause_;            // frames between one burst's end and the next one's start

@@ -18,16 +18,16 @@ struct Score {
     }
 };
 
-Score score_of(const std::deque<RecoveredProgram> &queue, std::size_t count) {
+Score score_of(const std::deque<RecoveredProgram>& queue, std::size_t count) {
     Score score;
     for (std::size_t i = 0; i < count; ++i) {
-        const RecoveredProgram &p = queue[i];
+        const RecoveredProgram& p = queue[i];
         ++score.items;
         score.bursts += p.bursts;
         if (p.verdict == Verdict::not_a_program) continue;
         ++score.programs;
         if (p.verdict == Verdict::intact) ++score.intact;
-        for (const ProgramBit &bit : p.bits) {
+        for (const ProgramBit& bit : p.bits) {
             score.certain_bits += bit.certain ? 1 : 0;
             score.confidence += bit.confidence;
         }
@@ -39,15 +39,15 @@ Score score_of(const std::deque<RecoveredProgram> &queue, std::size_t count) {
 
 ChannelChoice::ChannelChoice(int channels) : queues_(static_cast<std::size_t>(channels)) {}
 
-void ChannelChoice::take(int channel, std::vector<RecoveredProgram> &found) {
-    auto &queue = queues_[static_cast<std::size_t>(channel)];
-    for (RecoveredProgram &p : found)
+void ChannelChoice::take(int channel, std::vector<RecoveredProgram>& found) {
+    auto& queue = queues_[static_cast<std::size_t>(channel)];
+    for (RecoveredProgram& p : found)
         queue.push_back(std::move(p));
     found.clear();
 }
 
-void ChannelChoice::release(const std::vector<int64_t> &settled, bool finished,
-                            std::vector<RecoveredProgram> &out) {
+void ChannelChoice::release(const std::vector<int64_t>& settled, bool finished,
+                            std::vector<RecoveredProgram>& out) {
     const std::size_t channels = queues_.size();
     for (;;) {
         // The group starts with the earliest item of any channel.

@@ -19,12 +19,12 @@ class ChannelChoice {
     explicit ChannelChoice(int channels);
 
     /// Takes what channel `channel` found (in order), emptying `found`.
-    void take(int channel, std::vector<RecoveredProgram> &found);
+    void take(int channel, std::vector<RecoveredProgram>& found);
 
     /// Appends the programs of every group that is complete. `settled[c]` is the frame before
     /// which channel c will start nothing more; `finished` means nothing more comes at all.
-    void release(const std::vector<int64_t> &settled, bool finished,
-                 std::vector<RecoveredProgram> &out);
+    void release(const std::vector<int64_t>& settled, bool finished,
+                 std::vector<RecoveredProgram>& out);
 
   private:
     std::vector<std::deque<RecoveredProgram>> queues_;

@@ -17,11 +17,11 @@ constexpr double max_dropout_seconds = 1.5;
 constexpr std::size_t header_bits = 8 * (max_name_length + header_bytes_after_name);
 
 // A burst that is no bit of a program: the stray pulse a ZX81 may add after the last bit.
-bool stray_like(const TapeEvent &event) {
+bool stray_like(const TapeEvent& event) {
     return !event.bit.certain && event.bit.pulses <= 3;
 }
 
-ProgramBit bit_of(const TapeEvent &event) {
+ProgramBit bit_of(const TapeEvent& event) {
     ProgramBit bit;
     bit.start = event.bit.start;
     bit.end = event.bit.end;
@@ -33,7 +33,7 @@ ProgramBit bit_of(const TapeEvent &event) {
     return bit;
 }
 
-std::string plural(int64_t count, const char *one, const char *many) {
+std::string plural(int64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
@@ -63,7 +63,7 @@ ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, boo
     for (std::size_t i = at;; ++i) {
         bool ended = i == events_.size();
         if (!ended && i > at) {
-            const TapeEvent &event = events_[i];
+            const TapeEvent& event = events_[i];
             // A header is one train of bursts.
             ended = event.gap >= max_dropout_ || (event.after_break && !event.noise_before);
         }
@@ -71,7 +71,7 @@ ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, boo
             start.answer = !finished && i == events_.size() ? Answer::wait : Answer::no;
             return start;
         }
-        const TapeEvent &event = events_[i];
+        const TapeEvent& event = events_[i];
         if (i > at) {
             if (event.lost > 0 || event.strays > 0 || event.noise_before) start.clean = false;
             for (int64_t k = 0; k < event.lost && bits < header_bits; ++k)
@@ -101,10 +101,10 @@ ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, boo
 
 ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
     const std::size_t total = 8 * (header_.name_length + header_.program_bytes);
-    std::vector<ProgramBit> &bits = program_.bits;
+    std::vector<ProgramBit>& bits = program_.bits;
     while (bits.size() < total) {
         if (cursor_ == events_.size()) return finished ? Reading::cut_short : Reading::wait;
-        const TapeEvent &event = events_[cursor_];
+        const TapeEvent& event = events_[cursor_];
         if (cursor_ > 0) {
             if (event.gap >= max_dropout_) return Reading::cut_short;
             if ((event.after_break || event.lost > 0) && restart_checked_ != cursor_) {
@@ -155,11 +155,11 @@ ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
     return Reading::complete;
 }
 
-ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t &skipped) const {
+ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t& skipped) const {
     std::size_t i = cursor_;
     skipped = 0;
     for (; i < events_.size(); ++i) {
-        const TapeEvent &next = events_[i];
+        const TapeEvent& next = events_[i];
         if (next.after_break || next.lost > 0) return Answer::yes; // silence after the end
         if (skipped == 2 || !stray_like(next)) break;
         ++skipped;
@@ -168,8 +168,8 @@ ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t &ski
     return try_start(i, finished, true, true).answer;
 }
 
-void ProgramFinder::emit_program(std::vector<RecoveredProgram> &out, std::size_t consumed) {
-    RecoveredProgram &p = program_;
+void ProgramFinder::emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed) {
+    RecoveredProgram& p = program_;
     p.channel = channel_;
     p.start = p.bits.front().start;
     p.end = p.bits.back().end;
@@ -191,8 +191,8 @@ void ProgramFinder::reject_start() {
     reading_ = false;
 }
 
-void ProgramFinder::drop_junk(std::vector<RecoveredProgram> &out) {
-    const TapeEvent &event = events_.front();
+void ProgramFinder::drop_junk(std::vector<RecoveredProgram>& out) {
+    const TapeEvent& event = events_.front();
     if (junk_open_ && event.after_break) close_junk(out);
     if (!junk_open_) {
         junk_ = RecoveredProgram{};
@@ -208,12 +208,12 @@ void ProgramFinder::drop_junk(std::vector<RecoveredProgram> &out) {
     train_start_ = false;
 }
 
-void ProgramFinder::close_junk(std::vector<RecoveredProgram> &out) {
+void ProgramFinder::close_junk(std::vector<RecoveredProgram>& out) {
     if (junk_open_ && junk_.bursts >= min_block_bursts) out.push_back(std::move(junk_));
     junk_open_ = false;
 }
 
-void ProgramFinder::run(bool finished, std::vector<RecoveredProgram> &out) {
+void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
     for (;;) {
         if (!reading_) {
             if (events_.empty()) {
@@ -294,12 +294,12 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram> &out) {
     }
 }
 
-void ProgramFinder::take(const std::vector<TapeEvent> &events, std::vector<RecoveredProgram> &out) {
+void ProgramFinder::take(const std::vector<TapeEvent>& events, std::vector<RecoveredProgram>& out) {
     events_.insert(events_.end(), events.begin(), events.end());
     run(false, out);
 }
 
-void ProgramFinder::finish(std::vector<RecoveredProgram> &out) {
+void ProgramFinder::finish(std::vector<RecoveredProgram>& out) {
     run(true, out);
 }
 

@@ -45,10 +45,10 @@ class ProgramFinder {
     ProgramFinder(int rate, int channel);
 
     /// Takes the next bursts and appends every program and block now complete, in order.
-    void take(const std::vector<TapeEvent> &events, std::vector<RecoveredProgram> &out);
+    void take(const std::vector<TapeEvent>& events, std::vector<RecoveredProgram>& out);
 
     /// The end of the recording: appends whatever is left.
-    void finish(std::vector<RecoveredProgram> &out);
+    void finish(std::vector<RecoveredProgram>& out);
 
     /// The earliest frame at which anything handed on later can start; -1 when nothing is
     /// waiting (the next burst taken decides).
@@ -70,13 +70,13 @@ class ProgramFinder {
     /// program), so a header with unclear bits or an overlay counts; `may_clean`: a clean
     /// BASIC header counts even so (what came before was not clean data).
     Start try_start(std::size_t at, bool finished, bool may_begin, bool may_clean) const;
-    void run(bool finished, std::vector<RecoveredProgram> &out);
+    void run(bool finished, std::vector<RecoveredProgram>& out);
     Reading read_program(bool finished);
-    Answer confirm_end(bool finished, std::size_t &skipped) const;
-    void emit_program(std::vector<RecoveredProgram> &out, std::size_t consumed);
+    Answer confirm_end(bool finished, std::size_t& skipped) const;
+    void emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed);
     void reject_start();
-    void drop_junk(std::vector<RecoveredProgram> &out);
-    void close_junk(std::vector<RecoveredProgram> &out);
+    void drop_junk(std::vector<RecoveredProgram>& out);
+    void close_junk(std::vector<RecoveredProgram>& out);
 
     std::string milliseconds(int64_t frames) const;
 

@@ -10,13 +10,13 @@ constexpr uint32_t shortest_display = 25;
 // The lowest E_LINE the loader can stop at: the byte after E_LINE's own high byte.
 constexpr uint32_t lowest_e_line = p_file_origin + sysvar::e_line + 2;
 
-uint32_t word_at(const uint8_t *bytes, std::size_t offset) {
+uint32_t word_at(const uint8_t* bytes, std::size_t offset) {
     return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8;
 }
 
 } // namespace
 
-ProgramHeader read_program_header(const uint8_t *bytes, std::size_t count) {
+ProgramHeader read_program_header(const uint8_t* bytes, std::size_t count) {
     ProgramHeader header;
     std::size_t name_length = 0;
     for (std::size_t i = 0;; ++i) {
@@ -34,7 +34,7 @@ ProgramHeader read_program_header(const uint8_t *bytes, std::size_t count) {
         header.kind = HeaderKind::need_more;
         return header;
     }
-    const uint8_t *variables = bytes + name_length;
+    const uint8_t* variables = bytes + name_length;
     const uint32_t e_line = word_at(variables, sysvar::e_line);
     if (e_line < lowest_e_line) return header;
 

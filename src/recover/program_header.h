@@ -38,4 +38,4 @@ struct ProgramHeader {
 
 /// Reads the name and system variables at the start of `bytes` (the bytes of the tape from a
 /// possible start on).
-ProgramHeader read_program_header(const uint8_t *bytes, std::size_t count);
+ProgramHeader read_program_header(const uint8_t* bytes, std::size_t count);

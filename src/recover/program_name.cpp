@@ -19,7 +19,7 @@ std::string escaped(uint8_t code) {
 
 } // namespace
 
-std::string readable_name(const std::vector<uint8_t> &codes) {
+std::string readable_name(const std::vector<uint8_t>& codes) {
     std::string out;
     bool inverse_open = false;
     for (std::size_t i = 0; i < codes.size(); ++i) {
@@ -31,7 +31,7 @@ std::string readable_name(const std::vector<uint8_t> &codes) {
         const std::string text = character_text(code & 0x3F);
         if (is_character(code) && !text.empty()) {
             out += text;
-        } else if (const char *keyword = keyword_text(code)) {
+        } else if (const char* keyword = keyword_text(code)) {
             out += keyword;
         } else if (code == code_quote_image) {
             out += "\"\"";
@@ -43,7 +43,7 @@ std::string readable_name(const std::vector<uint8_t> &codes) {
     return out;
 }
 
-std::string file_stem(const std::vector<uint8_t> &codes) {
+std::string file_stem(const std::vector<uint8_t>& codes) {
     std::string out;
     for (std::size_t i = 0; i < codes.size(); ++i) {
         const uint8_t code = codes[i] & 0x7F; // inverse letters are letters

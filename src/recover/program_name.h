@@ -14,7 +14,7 @@
 #include <vector>
 
 /// The saved name's codes (the last one with bit 7 set) as readable text.
-std::string readable_name(const std::vector<uint8_t> &codes);
+std::string readable_name(const std::vector<uint8_t>& codes);
 
 /// A file name stem (without extension) made from the saved name's codes.
-std::string file_stem(const std::vector<uint8_t> &codes);
+std::string file_stem(const std::vector<uint8_t>& codes);

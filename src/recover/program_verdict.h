@@ -14,12 +14,12 @@
 /// Adds a finding for every byte with unclear bits and the structure check's findings to
 /// those already in `program` (lost bits, strays, an early end), orders them, and sets the
 /// verdict. `program.bits`, `name` and `bytes` must be filled.
-void judge_program(RecoveredProgram &program);
+void judge_program(RecoveredProgram& program);
 
 /// Places a finding at byte `tape_byte` of the tape (the name's first byte is 0): a P-file
 /// offset, or a character of the name.
-void place_finding(RecoveryFinding &finding, std::size_t tape_byte, std::size_t name_length);
+void place_finding(RecoveryFinding& finding, std::size_t tape_byte, std::size_t name_length);
 
 /// The bytes of `bits`, 8 to a byte, most significant first; bits short of a whole byte at
 /// the end are left out.
-std::vector<uint8_t> bytes_of_bits(const std::vector<ProgramBit> &bits);
+std::vector<uint8_t> bytes_of_bits(const std::vector<ProgramBit>& bits);

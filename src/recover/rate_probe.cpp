@@ -31,12 +31,12 @@ RateProbe::RateProbe() {
 
 RateProbe::~RateProbe() = default;
 
-void RateProbe::feed(const float *samples, std::size_t count) {
-    for (auto &guess : guesses_) {
+void RateProbe::feed(const float* samples, std::size_t count) {
+    for (auto& guess : guesses_) {
         guess->heard.bits.clear();
         guess->heard.noise.clear();
         guess->demod.feed(samples, count, guess->heard);
-        for (const HeardBit &bit : guess->heard.bits) {
+        for (const HeardBit& bit : guess->heard.bits) {
             if (!bit.certain || (bit.pulses != 4 && bit.pulses != 9)) continue;
             ++guess->certain;
             const int v = bit.value != 0 ? 1 : 0;
@@ -47,14 +47,14 @@ void RateProbe::feed(const float *samples, std::size_t count) {
 }
 
 bool RateProbe::decided() const {
-    return std::any_of(guesses_.begin(), guesses_.end(), [](const auto &guess) {
+    return std::any_of(guesses_.begin(), guesses_.end(), [](const auto& guess) {
         return guess->count[0] >= enough_bits && guess->count[1] >= enough_bits;
     });
 }
 
 int RateProbe::rate() const {
-    const Guess *best = nullptr;
-    for (const auto &guess : guesses_) {
+    const Guess* best = nullptr;
+    for (const auto& guess : guesses_) {
         if (guess->count[0] == 0 || guess->count[1] == 0) continue;
         if (best == nullptr || guess->certain > best->certain) best = guess.get();
     }

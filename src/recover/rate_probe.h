@@ -25,7 +25,7 @@ class RateProbe {
     ~RateProbe();
 
     /// Takes the next samples of the recording's start.
-    void feed(const float *samples, std::size_t count);
+    void feed(const float* samples, std::size_t count);
 
     /// True once enough bursts were heard to decide.
     bool decided() const;

@@ -45,7 +45,7 @@ struct ChannelDecoder {
     int64_t fed = 0;
 
     // Takes this channel's samples out of `count` interleaved frames and decodes them.
-    void run(const float *frames, std::size_t count, int channels) {
+    void run(const float* frames, std::size_t count, int channels) {
         const auto stride = static_cast<std::size_t>(channels);
         if (source == mixed_channels) {
             const float scale = 1.0f / static_cast<float>(channels);
@@ -108,8 +108,8 @@ class Worker {
         wake_.notify_all();
         thread_.join();
     }
-    Worker(const Worker &) = delete;
-    Worker &operator=(const Worker &) = delete;
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
 
     void start(std::function<void()> job) {
         {
@@ -147,7 +147,7 @@ class Worker {
 };
 
 // The length of a regular raw file in bytes, or -1.
-int64_t raw_length(std::FILE *stream) {
+int64_t raw_length(std::FILE* stream) {
     if (!seek_stream(stream, 0, SEEK_END)) return -1;
     const int64_t length = stream_position(stream);
     if (!seek_stream(stream, 0, SEEK_SET)) return -1;
@@ -155,7 +155,7 @@ int64_t raw_length(std::FILE *stream) {
 }
 
 // The decoders the options ask for.
-std::vector<std::unique_ptr<ChannelDecoder>> make_decoders(const DecodeOptions &options, int rate,
+std::vector<std::unique_ptr<ChannelDecoder>> make_decoders(const DecodeOptions& options, int rate,
                                                            int channels) {
     std::vector<std::unique_ptr<ChannelDecoder>> decoders;
     switch (options.channels) {
@@ -182,8 +182,8 @@ std::vector<std::unique_ptr<ChannelDecoder>> make_decoders(const DecodeOptions &
 
 // Measures a raw recording's rate from its start. `kept` receives the samples read when the
 // input cannot be read again. False on a read error.
-bool probe_raw_rate(SampleSource &source, bool rereadable, std::vector<float> &kept,
-                    RecordingInfo &info) {
+bool probe_raw_rate(SampleSource& source, bool rereadable, std::vector<float>& kept,
+                    RecordingInfo& info) {
     RateProbe probe;
     std::vector<float> block(block_frames);
     int64_t probed = 0;
@@ -209,8 +209,8 @@ bool probe_raw_rate(SampleSource &source, bool rereadable, std::vector<float> &k
 
 } // namespace
 
-RecordingInfo decode_recording(const std::string &name, const DecodeOptions &options,
-                               const DecodeSink &sink) {
+RecordingInfo decode_recording(const std::string& name, const DecodeOptions& options,
+                               const DecodeSink& sink) {
     RecordingInfo info;
     SampleSource source;
     switch (open_sample_source(source, name)) {
@@ -224,7 +224,7 @@ RecordingInfo decode_recording(const std::string &name, const DecodeOptions &opt
         return info;
     }
     struct Closer {
-        SampleSource &source;
+        SampleSource& source;
         ~Closer() { close_sample_source(source); }
     } closer{source};
 
@@ -257,13 +257,13 @@ RecordingInfo decode_recording(const std::string &name, const DecodeOptions &opt
     const int channels = info.channels;
 
     // Runs `job` for every decoder, the first on this thread and the others on the workers.
-    const auto for_each_decoder = [&](const std::function<void(ChannelDecoder &)> &job) {
+    const auto for_each_decoder = [&](const std::function<void(ChannelDecoder&)>& job) {
         for (std::size_t i = 1; i < decoders.size(); ++i) {
-            ChannelDecoder &decoder = *decoders[i];
+            ChannelDecoder& decoder = *decoders[i];
             workers[i - 1]->start([&job, &decoder] { job(decoder); });
         }
         job(*decoders[0]);
-        for (auto &worker : workers)
+        for (auto& worker : workers)
             worker->wait();
     };
     const auto hand_on = [&](bool finished) {
@@ -272,7 +272,7 @@ RecordingInfo decode_recording(const std::string &name, const DecodeOptions &opt
             settled[i] = decoders[i]->settled(info.rate);
         }
         choice.release(settled, finished, chosen);
-        for (RecoveredProgram &program : chosen) {
+        for (RecoveredProgram& program : chosen) {
             if (sink.program) sink.program(std::move(program));
         }
         chosen.clear();
@@ -293,9 +293,9 @@ RecordingInfo decode_recording(const std::string &name, const DecodeOptions &opt
             ok = read_frames(source, frames.data(), block_frames, count);
         }
         if (count > 0) {
-            const float *data = frames.data();
+            const float* data = frames.data();
             for_each_decoder(
-                [data, count, channels](ChannelDecoder &d) { d.run(data, count, channels); });
+                [data, count, channels](ChannelDecoder& d) { d.run(data, count, channels); });
             info.frames += static_cast<int64_t>(count);
             hand_on(false);
             if (sink.progress) sink.progress(info.frames, info.frames_expected);
@@ -303,7 +303,7 @@ RecordingInfo decode_recording(const std::string &name, const DecodeOptions &opt
         if (!ok) info.status = DecodeStatus::read_failed;
         if (!ok || count == 0) break;
     }
-    for_each_decoder([](ChannelDecoder &d) { d.finish(); });
+    for_each_decoder([](ChannelDecoder& d) { d.finish(); });
     hand_on(true);
     return info;
 }

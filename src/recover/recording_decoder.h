@@ -51,8 +51,8 @@ struct RecordingInfo {
 /// What a decoding hands on while it runs. Each function may be empty; all are called from
 /// the thread that called `decode_recording`.
 struct DecodeSink {
-    std::function<void(const RecordingInfo &)> started; // once the rate is known
-    std::function<void(RecoveredProgram &&)> program;   // each program or block, in order
+    std::function<void(const RecordingInfo&)> started; // once the rate is known
+    std::function<void(RecoveredProgram&&)> program;   // each program or block, in order
     std::function<void(int64_t frames, int64_t expected)> progress; // after each block
 };
 
@@ -60,5 +60,5 @@ struct DecodeSink {
 constexpr int fallback_raw_rate = 22050;
 
 /// Decodes the recording `name` and hands on what it finds.
-RecordingInfo decode_recording(const std::string &name, const DecodeOptions &options,
-                               const DecodeSink &sink);
+RecordingInfo decode_recording(const std::string& name, const DecodeOptions& options,
+                               const DecodeSink& sink);

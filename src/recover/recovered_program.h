@@ -73,8 +73,8 @@ struct RecoveredProgram {
 };
 
 /// True when the finding makes the program damaged.
-inline bool any_damage(const std::vector<RecoveryFinding> &findings) {
-    for (const RecoveryFinding &f : findings) {
+inline bool any_damage(const std::vector<RecoveryFinding>& findings) {
+    for (const RecoveryFinding& f : findings) {
         if (f.damage) return true;
     }
     return false;

@@ -10,7 +10,7 @@ constexpr float value_limit = 8.0f;
 // Raw bytes read at a time.
 constexpr std::size_t raw_chunk = 16384;
 
-void sanitise(float *values, std::size_t count) {
+void sanitise(float* values, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const float v = values[i];
         // NaN fails both comparisons and becomes 0.
@@ -21,17 +21,17 @@ void sanitise(float *values, std::size_t count) {
 
 } // namespace
 
-int frame_channels(const SampleSource &source) {
+int frame_channels(const SampleSource& source) {
     return source.sound != nullptr ? source.channels : 1;
 }
 
-void raw_to_float(const uint8_t *raw, std::size_t count, float *out) {
+void raw_to_float(const uint8_t* raw, std::size_t count, float* out) {
     for (std::size_t i = 0; i < count; ++i) {
         out[i] = static_cast<float>(static_cast<int>(raw[i]) - 128) * (1.0f / 128.0f);
     }
 }
 
-bool read_frames(SampleSource &source, float *frames, std::size_t capacity, std::size_t &count) {
+bool read_frames(SampleSource& source, float* frames, std::size_t capacity, std::size_t& count) {
     count = 0;
     if (source.raw != nullptr) {
         uint8_t chunk[raw_chunk];

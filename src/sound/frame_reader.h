@@ -16,13 +16,13 @@
 #include "sound/sample_source.h"
 
 /// The values in each frame `read_frames` gives: the sound file's channels, or 1 for raw.
-int frame_channels(const SampleSource &source);
+int frame_channels(const SampleSource& source);
 
 /// Fills `frames` with up to `capacity` whole frames (`frame_channels` values each,
 /// interleaved); `count` receives how many. `count` is less than `capacity` only at the end of
 /// the input. False on a read or decoding error, or when a sound file ends before the frames it
 /// declares.
-bool read_frames(SampleSource &source, float *frames, std::size_t capacity, std::size_t &count);
+bool read_frames(SampleSource& source, float* frames, std::size_t capacity, std::size_t& count);
 
 /// Converts raw unsigned 8-bit samples to floats: (v - 128) / 128.
-void raw_to_float(const uint8_t *raw, std::size_t count, float *out);
+void raw_to_float(const uint8_t* raw, std::size_t count, float* out);

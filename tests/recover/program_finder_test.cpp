@@ -12,16 +12,16 @@
 
 namespace {
 
-bool has_finding(const RecoveredProgram &p, FindingKind kind, int64_t offset) {
-    for (const RecoveryFinding &f : p.findings) {
+bool has_finding(const RecoveredProgram& p, FindingKind kind, int64_t offset) {
+    for (const RecoveryFinding& f : p.findings) {
         if (f.kind == kind && f.offset == offset && f.damage) return true;
     }
     return false;
 }
 
-std::string describe(const RecoveredProgram &p) {
+std::string describe(const RecoveredProgram& p) {
     std::string text = readable_name(p.name) + ": " + std::to_string(p.bytes.size()) + " bytes";
-    for (const RecoveryFinding &f : p.findings) {
+    for (const RecoveryFinding& f : p.findings) {
         text += "\n  " + std::to_string(f.offset) + ": " + f.message;
     }
     return text;
@@ -50,7 +50,7 @@ TEST(ProgramFinder, FindsEveryProgramInOrderWhateverLiesBetween) {
 
     const std::vector<RecoveredProgram> found = find_programs(tape);
     ASSERT_EQ(found.size(), 4u);
-    const std::vector<std::pair<std::string, const std::vector<uint8_t> *>> expected = {
+    const std::vector<std::pair<std::string, const std::vector<uint8_t>*>> expected = {
         {"FIRST", &a}, {"SECOND", &b}, {"THIRD", &c}, {long_name, &d}};
     for (std::size_t i = 0; i < found.size(); ++i) {
         EXPECT_EQ(found[i].verdict, Verdict::intact) << describe(found[i]);
@@ -89,7 +89,7 @@ TEST(ProgramFinder, FollowsSlowAndFastTapesAndSpeedChanges) {
     tape.program("AFTER", program);
     const auto found = find_programs(tape);
     ASSERT_EQ(found.size(), 2u);
-    for (const RecoveredProgram &p : found) {
+    for (const RecoveredProgram& p : found) {
         EXPECT_EQ(p.verdict, Verdict::intact) << describe(p);
         EXPECT_TRUE(p.bytes == program);
     }
@@ -97,20 +97,20 @@ TEST(ProgramFinder, FollowsSlowAndFastTapesAndSpeedChanges) {
 
 // One kind of damage at byte 200 of a program: where it is found and what the finder says.
 struct Damage {
-    const char *label;
+    const char* label;
     FindingKind kind;
-    void (*apply)(std::vector<HeardBit> &bits, std::size_t at, int rate);
+    void (*apply)(std::vector<HeardBit>& bits, std::size_t at, int rate);
     bool bytes_right; // the damage leaves the bytes right (the finding is still damage)
 };
 
-std::ostream &operator<<(std::ostream &os, const Damage &d) {
+std::ostream& operator<<(std::ostream& os, const Damage& d) {
     return os << d.label;
 }
 
 class ProgramDamage : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(ProgramDamage, IsLocatedAndNeverIntact) {
-    const Damage &damage = GetParam();
+    const Damage& damage = GetParam();
     const std::vector<uint8_t> program = shaped_program(1000, 6);
     HeardTape tape;
     tape.silence(1.0);
@@ -122,7 +122,7 @@ TEST_P(ProgramDamage, IsLocatedAndNeverIntact) {
 
     const auto found = find_programs(tape);
     ASSERT_EQ(found.size(), 1u);
-    const RecoveredProgram &p = found[0];
+    const RecoveredProgram& p = found[0];
     EXPECT_EQ(p.verdict, Verdict::damaged);
     EXPECT_TRUE(has_finding(p, damage.kind, 200)) << describe(p);
     if (damage.bytes_right) {
@@ -139,19 +139,19 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, ProgramDamage,
     ::testing::Values(
         Damage{"unclear_burst", FindingKind::uncertain_bits,
-               [](std::vector<HeardBit> &bits, std::size_t at, int) {
+               [](std::vector<HeardBit>& bits, std::size_t at, int) {
                    bits[at].certain = false;
                    bits[at].pulses = static_cast<uint8_t>(bits[at].value ? 7 : 5);
                },
                true},
         Damage{"dropout", FindingKind::lost_bits,
-               [](std::vector<HeardBit> &bits, std::size_t at, int) {
+               [](std::vector<HeardBit>& bits, std::size_t at, int) {
                    bits.erase(bits.begin() + static_cast<std::ptrdiff_t>(at),
                               bits.begin() + static_cast<std::ptrdiff_t>(at + 3));
                },
                false},
         Damage{"click_in_pause", FindingKind::stray_burst,
-               [](std::vector<HeardBit> &bits, std::size_t at, int rate) {
+               [](std::vector<HeardBit>& bits, std::size_t at, int rate) {
                    HeardBit click;
                    click.start = bits[at].end + rate * 600 / 1000000;
                    click.end = click.start + 2;
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                },
                true},
         Damage{"burst_split_in_two", FindingKind::uncertain_bits,
-               [](std::vector<HeardBit> &bits, std::size_t at, int rate) {
+               [](std::vector<HeardBit>& bits, std::size_t at, int rate) {
                    HeardBit first = bits[at];
                    HeardBit second = bits[at];
                    first.certain = second.certain = false;
@@ -173,9 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                true},
         Damage{"recording_ends", FindingKind::cut_short,
-               [](std::vector<HeardBit> &bits, std::size_t at, int) { bits.resize(at - 2); },
+               [](std::vector<HeardBit>& bits, std::size_t at, int) { bits.resize(at - 2); },
                false}),
-    [](const ::testing::TestParamInfo<Damage> &param) { return std::string(param.param.label); });
+    [](const ::testing::TestParamInfo<Damage>& param) { return std::string(param.param.label); });
 
 // A small machine-code program that loads over its own system variables: only E_LINE makes
 // sense. It counts as a program when silence confirms where E_LINE says it ends.
@@ -201,11 +201,11 @@ TEST(ProgramFinder, TakesAnOverlayOnlyWhenTheRecordingConfirmsItsEnd) {
     goes_on.clock -= 2.0;
     std::mt19937 random(7);
     std::vector<uint8_t> more(100);
-    for (uint8_t &b : more)
+    for (uint8_t& b : more)
         b = static_cast<uint8_t>(random() & 0x7F);
     goes_on.bytes(more);
     const auto none = find_programs(goes_on);
-    for (const RecoveredProgram &p : none) {
+    for (const RecoveredProgram& p : none) {
         EXPECT_EQ(p.verdict, Verdict::not_a_program) << describe(p);
     }
 }
@@ -241,7 +241,7 @@ TEST(ProgramFinder, NeverCallsAProgramWithWrongBytesIntact) {
         tape.silence(0.5);
         tape.program("HONEST", program);
         tape.silence(0.5);
-        std::vector<HeardBit> &bits = tape.bits;
+        std::vector<HeardBit>& bits = tape.bits;
         const int harms = static_cast<int>(random() % 4);
         for (int h = 0; h < harms; ++h) {
             const std::size_t at = random() % (bits.size() - 4);
@@ -275,7 +275,7 @@ TEST(ProgramFinder, NeverCallsAProgramWithWrongBytesIntact) {
                 break;
             }
         }
-        for (const RecoveredProgram &p : find_programs(tape, {}, 1 + random() % 3000)) {
+        for (const RecoveredProgram& p : find_programs(tape, {}, 1 + random() % 3000)) {
             if (p.verdict != Verdict::intact) {
                 damaged += p.verdict == Verdict::damaged;
                 continue;

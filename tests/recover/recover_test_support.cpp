@@ -11,7 +11,7 @@
 std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed) {
     const auto build = [](std::size_t rem_bytes, uint32_t x) {
         std::vector<uint8_t> code(rem_bytes);
-        for (uint8_t &b : code) {
+        for (uint8_t& b : code) {
             x = x * 1103515245u + 12345u;
             b = static_cast<uint8_t>(x >> 16);
             if (b == code_newline) b = 0;
@@ -22,7 +22,7 @@ std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed) {
     return build(size > overhead ? size - overhead : 0, seed);
 }
 
-std::vector<uint8_t> name_codes(const std::string &text) {
+std::vector<uint8_t> name_codes(const std::string& text) {
     std::vector<uint8_t> codes;
     for (char c : text)
         codes.push_back(static_cast<uint8_t>(code_of_ascii(c)));
@@ -34,7 +34,7 @@ int64_t HeardTape::frame(double seconds) const {
     return static_cast<int64_t>(std::llround(seconds * rate));
 }
 
-void HeardTape::bytes(const std::vector<uint8_t> &bytes) {
+void HeardTape::bytes(const std::vector<uint8_t>& bytes) {
     for (uint8_t byte : bytes) {
         for (int b = 7; b >= 0; --b) {
             HeardBit bit;
@@ -51,7 +51,7 @@ void HeardTape::bytes(const std::vector<uint8_t> &bytes) {
     }
 }
 
-void HeardTape::program(const std::string &name, const std::vector<uint8_t> &program) {
+void HeardTape::program(const std::string& name, const std::vector<uint8_t>& program) {
     bytes(name_codes(name));
     bytes(program);
 }
@@ -69,7 +69,7 @@ void HeardTape::burst(int pulses) {
 }
 
 std::vector<RecoveredProgram>
-find_programs(const HeardTape &tape, const std::vector<HeardNoise> &noise, std::size_t block) {
+find_programs(const HeardTape& tape, const std::vector<HeardNoise>& noise, std::size_t block) {
     BitRhythm rhythm(tape.rate);
     ProgramFinder finder(tape.rate, 0);
     std::vector<RecoveredProgram> found;
@@ -80,7 +80,7 @@ find_programs(const HeardTape &tape, const std::vector<HeardNoise> &noise, std::
                                          tape.bits.begin() + static_cast<std::ptrdiff_t>(end));
         // The noise that lies before the last of these bursts goes with them.
         std::vector<HeardNoise> stretches;
-        for (const HeardNoise &n : noise) {
+        for (const HeardNoise& n : noise) {
             const bool before_last = n.start < bits.back().start;
             const bool after_earlier = i == 0 || n.start >= tape.bits[i - 1].start;
             if (before_last && after_earlier) stretches.push_back(n);

@@ -15,7 +15,7 @@
 std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed = 1);
 
 /// The ZX81 codes of a name in plain capitals and digits, the last marked with bit 7.
-std::vector<uint8_t> name_codes(const std::string &text);
+std::vector<uint8_t> name_codes(const std::string& text);
 
 /// Bursts as heard from a clean recording: every bit certain, 300 us pulses, 1300 us pauses.
 struct HeardTape {
@@ -25,9 +25,9 @@ struct HeardTape {
     std::vector<HeardBit> bits;
 
     /// The bursts of `bytes`, 8 bits a byte, most significant first.
-    void bytes(const std::vector<uint8_t> &bytes);
+    void bytes(const std::vector<uint8_t>& bytes);
     /// A program saved under `name`: its name's codes, then its bytes.
-    void program(const std::string &name, const std::vector<uint8_t> &program);
+    void program(const std::string& name, const std::vector<uint8_t>& program);
     /// Silence.
     void silence(double seconds) { clock += seconds; }
     /// One uncertain burst of `pulses` pulses, such as a click or a stray pulse, followed by a
@@ -38,6 +38,6 @@ struct HeardTape {
 };
 
 /// Runs the rhythm and the finder over everything heard, split into blocks of `block` bursts.
-std::vector<RecoveredProgram> find_programs(const HeardTape &tape,
-                                            const std::vector<HeardNoise> &noise = {},
+std::vector<RecoveredProgram> find_programs(const HeardTape& tape,
+                                            const std::vector<HeardNoise>& noise = {},
                                             std::size_t block = 1000);
