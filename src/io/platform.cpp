@@ -115,3 +115,12 @@ void install_signal_cleanup() {
     std::signal(SIGTERM, remove_on_signal);
     std::signal(SIGHUP, remove_on_signal);
 }
+
+bool stream_is_terminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
+
+bool make_directory(const std::string& name) {
+    if (mkdir(name.c_str(), 0777) == 0) return true;
+    return file_kind(name) == FileKind::directory;
+}

@@ -54,3 +54,9 @@ void install_signal_cleanup();
 
 /// The temporary file to remove when the process is interrupted; empty clears it.
 void set_pending_temp(const std::string& name);
+
+/// True when the stream is a terminal (a person is watching it).
+bool stream_is_terminal(std::FILE* stream);
+
+/// Creates a directory (one level); true when it was created or already is a directory.
+bool make_directory(const std::string& name);

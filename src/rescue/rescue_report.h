@@ -1,0 +1,47 @@
+// The reports of a zx81rescue run: lines for people on stdout, and JSON for programs.
+//
+// The human report, per recording:
+//
+//   tape.wav: 44100 Hz, 2 channels, 03:12.480
+//     00:05.120-00:16.904  intact      335 bytes  HELLO -> HELLO.p
+//     00:21.002-01:10.377  damaged    4096 bytes  GAME -> GAME.p (right channel)
+//         00:33.117 (sample 1460454), offset 0x01F3: bit 5 unclear (6 pulses), read as 1
+//         zx81scope --from 926190 --to 3103626 tape.wav shows it
+//     01:15.000-01:16.250  not a program: 412 bursts ...
+//   tape.wav: 2 programs, 1 intact, 1 damaged; 1 block that is not a program
+//
+// The JSON report is described in the README (section zx81rescue).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recover/recording_decoder.h"
+#include "recover/recovered_program.h"
+#include "rescue/program_files.h"
+
+/// A program as reported: everything but its bits, and where its files went.
+struct ReportedProgram {
+    RecoveredProgram program; // `bits` emptied once the files are written
+    ProgramFilesResult files;
+};
+
+struct RecordingReport {
+    std::string name; // as given on the command line
+    RecordingInfo info;
+    std::vector<ReportedProgram> programs; // in order, blocks that are not programs included
+};
+
+/// The time of `frame` as mm:ss.sss (minutes go on past 59).
+std::string clock_text(int64_t frame, int rate);
+
+/// The human report of one recording, every line ending in a line feed.
+std::string human_report(const RecordingReport& report);
+
+/// The JSON report of a whole run.
+std::string json_report(const std::vector<RecordingReport>& reports, int status);
+
+/// True when the recording makes the run's status 1: it failed, holds no program, or holds a
+/// damaged program or one whose file could not be written.
+bool recording_failed(const RecordingReport& report);
