@@ -79,7 +79,9 @@ TEST(RescueCli, ExitStatusesAndUsageErrors) {
         const RunResult run = run_zx81rescue(c.args, dir.path());
         EXPECT_EQ(run.status, c.status) << c.args.size() << run.err;
         EXPECT_EQ(run.err, c.err);
-        if (c.args.size() > 1 && c.args[0] == "-q") EXPECT_EQ(run.out, "");
+        if (c.args.size() > 1 && c.args[0] == "-q") {
+            EXPECT_EQ(run.out, "");
+        }
     }
     const RunResult help = run_zx81rescue({"--help"}, dir.path());
     EXPECT_EQ(help.status, 0);
