@@ -10,7 +10,8 @@ struct Reader {
     std::size_t i = 0;
 
     void space() {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t'))
+            ++i;
     }
     bool literal(const char* word) {
         const std::string w(word);
@@ -108,17 +109,20 @@ struct Reader {
         if (s[i] == '0') {
             ++i;
         } else {
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+                ++i;
         }
         if (i < s.size() && s[i] == '.') {
             if (++i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+                ++i;
         }
         if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
             ++i;
             if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
             if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+                ++i;
         }
         out.type = Json::Type::number;
         out.number = std::strtod(s.substr(start, i - start).c_str(), nullptr);
@@ -138,7 +142,8 @@ const Json& Json::operator[](const std::string& key) const {
 
 std::vector<std::string> Json::keys() const {
     std::vector<std::string> out;
-    for (const auto& member : members) out.push_back(member.first);
+    for (const auto& member : members)
+        out.push_back(member.first);
     return out;
 }
 

@@ -12,7 +12,7 @@ struct Json {
     bool boolean = false;
     double number = 0.0;
     std::string text;
-    std::vector<Json> items;                          // an array's
+    std::vector<Json> items;                           // an array's
     std::vector<std::pair<std::string, Json>> members; // an object's, in order
 
     /// The member of that name; a null value when there is none.

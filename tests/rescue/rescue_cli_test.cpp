@@ -121,17 +121,17 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     EXPECT_EQ(json["status"].number, 1);
     ASSERT_EQ(json["recordings"].items.size(), 1u);
     const Json& tape = json["recordings"].items[0];
-    EXPECT_EQ(tape.keys(), (std::vector<std::string>{"recording", "status", "rate",
-                                                      "rate_measured", "channels", "samples",
-                                                      "duration_s", "programs"}));
+    EXPECT_EQ(tape.keys(),
+              (std::vector<std::string>{"recording", "status", "rate", "rate_measured", "channels",
+                                        "samples", "duration_s", "programs"}));
     EXPECT_EQ(tape["rate"].number, 22050);
     const std::vector<Json>& programs = tape["programs"].items;
     ASSERT_GE(programs.size(), 2u);
     for (const Json& p : programs) {
         EXPECT_EQ(p.keys(), (std::vector<std::string>{
                                 "name", "file", "bit_file", "same_as", "problem", "bytes",
-                                "expected_bytes", "verdict", "start_s", "end_s",
-                                "start_sample", "end_sample", "channel", "bursts", "findings"}));
+                                "expected_bytes", "verdict", "start_s", "end_s", "start_sample",
+                                "end_sample", "channel", "bursts", "findings"}));
     }
     EXPECT_EQ(programs[0]["name"].text, "HELLO");
     EXPECT_EQ(programs[0]["file"].text, "HELLO.p");
@@ -139,9 +139,9 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     EXPECT_NEAR(programs[0]["start_s"].number, 1.0, 0.005);
     EXPECT_EQ(programs[1]["verdict"].text, "damaged");
     const Json& finding = programs[1]["findings"].items.at(0);
-    EXPECT_EQ(finding.keys(), (std::vector<std::string>{"kind", "damage", "time", "time_s",
-                                                        "sample", "offset", "name_index",
-                                                        "message"}));
+    EXPECT_EQ(finding.keys(),
+              (std::vector<std::string>{"kind", "damage", "time", "time_s", "sample", "offset",
+                                        "name_index", "message"}));
     EXPECT_EQ(finding["kind"].text, "lost-bits");
     EXPECT_NEAR(finding["time_s"].number, programs[1]["start_s"].number + 3.0, 0.05);
     EXPECT_EQ(programs.back()["verdict"].text, "not-a-program");
@@ -200,10 +200,12 @@ TEST(RescueCli, ChoosesTheBetterChannelPerProgram) {
     ScratchDir dir;
     const std::vector<uint8_t> a = shaped_program(300, 5), b = shaped_program(300, 6);
     TestRecording left, right;
-    for (TestRecording* channel : {&left, &right}) channel->silence(0.5);
+    for (TestRecording* channel : {&left, &right})
+        channel->silence(0.5);
     left.program("A", a);
     right.program("A", a, dropout_at(2000));
-    for (TestRecording* channel : {&left, &right}) channel->silence(0.5);
+    for (TestRecording* channel : {&left, &right})
+        channel->silence(0.5);
     left.program("B", b, dropout_at(2000));
     right.program("B", b);
     write_wav(dir / "stereo.wav", {&left, &right}, 16);
@@ -224,7 +226,8 @@ TEST(RescueCli, ChoosesTheBetterChannelPerProgram) {
     EXPECT_EQ(run.status, 1);
 
     TestRecording inverted = left;
-    for (double& v : inverted.samples) v = -v;
+    for (double& v : inverted.samples)
+        v = -v;
     write_wav(dir / "opposite.wav", {&left, &inverted}, 16);
     run = run_zx81rescue({"-q", "-o", "auto", "opposite.wav"}, dir.path());
     EXPECT_EQ(read_file(dir / "auto/A.p"), a);

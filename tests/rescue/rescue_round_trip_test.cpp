@@ -13,17 +13,19 @@ enum class Leader { noise, voice, click, silence };
 struct RescueCase {
     const char* label;
     int rate;
-    SynthSettings synth;            // per program: shape, amplitude, speed, wow, fade
-    double noise = 0.0;             // over the whole recording
+    SynthSettings synth; // per program: shape, amplitude, speed, wow, fade
+    double noise = 0.0;  // over the whole recording
     double dc = 0.0;
     double hum = 0.0;
-    int bits = 0;                   // 0: raw 8-bit; 8 or 16: WAV
-    std::size_t first_size = 300;   // bytes of the two programs
+    int bits = 0;                 // 0: raw 8-bit; 8 or 16: WAV
+    std::size_t first_size = 300; // bytes of the two programs
     std::size_t second_size = 1200;
-    double peak = 0.0;              // the pulses' peak, when finer than whole steps
+    double peak = 0.0; // the pulses' peak, when finer than whole steps
 };
 
-std::ostream& operator<<(std::ostream& os, const RescueCase& c) { return os << c.label; }
+std::ostream& operator<<(std::ostream& os, const RescueCase& c) {
+    return os << c.label;
+}
 
 SynthSettings with(void (*change)(SynthSettings&)) {
     SynthSettings settings;
@@ -36,7 +38,8 @@ class RescueRoundTrip : public ::testing::TestWithParam<RescueCase> {};
 TEST_P(RescueRoundTrip, RecoversBothProgramsIntact) {
     const RescueCase& c = GetParam();
     std::size_t index = 0; // each case its own leader and gap
-    for (const char* p = c.label; *p != '\0'; ++p) index += static_cast<unsigned char>(*p);
+    for (const char* p = c.label; *p != '\0'; ++p)
+        index += static_cast<unsigned char>(*p);
     index %= 4;
     const std::vector<uint8_t> first = shaped_program(c.first_size, 21);
     const std::vector<uint8_t> second = shaped_program(c.second_size, 22);
@@ -85,8 +88,7 @@ TEST_P(RescueRoundTrip, RecoversBothProgramsIntact) {
 INSTANTIATE_TEST_SUITE_P(
     Goals, RescueRoundTrip,
     ::testing::Values(
-        RescueCase{"noise16_11025", 11025, {}, 16.0},
-        RescueCase{"noise32_22050", 22050, {}, 32.0},
+        RescueCase{"noise16_11025", 11025, {}, 16.0}, RescueCase{"noise32_22050", 22050, {}, 32.0},
         RescueCase{"noise32_44100_tape", 44100,
                    with([](SynthSettings& s) { s.shape = PulseShape::tape; }), 32.0, 0, 0, 16},
         RescueCase{"noise64_96000", 96000, {}, 64.0, 0, 0, 16},
@@ -94,30 +96,37 @@ INSTANTIATE_TEST_SUITE_P(
         RescueCase{"dc120_22050", 22050, {}, 0.0, 120.0},
         RescueCase{"hum120_44100", 44100, {}, 0.0, 0.0, 120.0, 16},
         RescueCase{"hum120_176400", 176400, {}, 0.0, 0.0, 120.0, 16},
-        RescueCase{"amplitude1_8bit", 22050,
-                   with([](SynthSettings& s) { s.amplitude = 1; })},
+        RescueCase{"amplitude1_8bit", 22050, with([](SynthSettings& s) { s.amplitude = 1; })},
         // 60 dB below the 16-bit full scale of 32768: a peak of 32.8, 0.128 of an 8-bit step.
         RescueCase{"minus60dB_16bit", 44100, {}, 0.0, 0, 0, 16, 300, 1200, 0.128},
-        RescueCase{"wow04_11025", 11025,
-                   with([](SynthSettings& s) { s.wow_depth = 0.4; s.wow_hz = 0.5; })},
-        RescueCase{"wow05_44100", 44100,
-                   with([](SynthSettings& s) { s.wow_depth = 0.5; s.wow_hz = 1.0; }), 0, 0,
-                   0, 16},
-        RescueCase{"wow05_192000", 192000,
-                   with([](SynthSettings& s) { s.wow_depth = 0.5; s.wow_hz = 0.5; }), 0, 0,
-                   0, 16},
+        RescueCase{"wow04_11025", 11025, with([](SynthSettings& s) {
+                       s.wow_depth = 0.4;
+                       s.wow_hz = 0.5;
+                   })},
+        RescueCase{"wow05_44100", 44100, with([](SynthSettings& s) {
+                       s.wow_depth = 0.5;
+                       s.wow_hz = 1.0;
+                   }),
+                   0, 0, 0, 16},
+        RescueCase{"wow05_192000", 192000, with([](SynthSettings& s) {
+                       s.wow_depth = 0.5;
+                       s.wow_hz = 0.5;
+                   }),
+                   0, 0, 0, 16},
         RescueCase{"fade99_22050", 22050, with([](SynthSettings& s) { s.fade = 0.99; })},
         RescueCase{"speed05_11025", 11025, with([](SynthSettings& s) { s.speed = 0.5; })},
         RescueCase{"speed14_11025", 11025, with([](SynthSettings& s) { s.speed = 1.4; })},
-        RescueCase{"speed20_48000", 48000, with([](SynthSettings& s) { s.speed = 2.0; }), 0, 0,
-                   0, 16},
-        RescueCase{"speed05_176400", 176400, with([](SynthSettings& s) { s.speed = 0.5; }), 0,
-                   0, 0, 16},
+        RescueCase{"speed20_48000", 48000, with([](SynthSettings& s) { s.speed = 2.0; }), 0, 0, 0,
+                   16},
+        RescueCase{"speed05_176400", 176400, with([](SynthSettings& s) { s.speed = 0.5; }), 0, 0, 0,
+                   16},
         RescueCase{"inverted_sine_22050", 22050, with([](SynthSettings& s) {
                        s.invert = true;
                        s.shape = PulseShape::sine;
                    })},
         RescueCase{"sixteen_kilobytes_11025", 11025, {}, 4.0, 0, 0, 0, 16384, 300}),
-    [](const ::testing::TestParamInfo<RescueCase>& param) { return std::string(param.param.label); });
+    [](const ::testing::TestParamInfo<RescueCase>& param) {
+        return std::string(param.param.label);
+    });
 
 } // namespace

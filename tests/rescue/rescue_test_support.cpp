@@ -22,7 +22,8 @@ void TestRecording::silence(double seconds) {
 void TestRecording::noise(double seconds, double rms, uint64_t seed) {
     NoiseSource source = make_noise_source(seed);
     const auto count = static_cast<std::size_t>(seconds * rate);
-    for (std::size_t i = 0; i < count; ++i) samples.push_back(rms * next_gaussian(source));
+    for (std::size_t i = 0; i < count; ++i)
+        samples.push_back(rms * next_gaussian(source));
 }
 
 void TestRecording::voice(double seconds, double level) {
@@ -34,7 +35,8 @@ void TestRecording::voice(double seconds, double level) {
         const double envelope = syllable < 0.2 ? std::sin(pi * syllable / 0.2) : 0.0;
         phase += 2 * pi * (150.0 + 30.0 * std::sin(2 * pi * 1.3 * t)) / rate;
         double v = 0.0;
-        for (int h = 1; h * 150 < 3000; ++h) v += std::sin(h * phase) / h;
+        for (int h = 1; h * 150 < 3000; ++h)
+            v += std::sin(h * phase) / h;
         samples.push_back(level * envelope * v / 2.0);
     }
 }
@@ -98,7 +100,8 @@ void write_wav(const std::string& path, const std::vector<const TestRecording*>&
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) throw std::runtime_error("cannot write " + path);
     std::size_t frames = 0;
-    for (const TestRecording* c : channels) frames = std::max(frames, c->samples.size());
+    for (const TestRecording* c : channels)
+        frames = std::max(frames, c->samples.size());
     std::vector<short> interleaved(frames * channels.size(), 0);
     for (std::size_t c = 0; c < channels.size(); ++c) {
         for (std::size_t i = 0; i < channels[c]->samples.size(); ++i) {
