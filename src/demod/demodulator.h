@@ -28,6 +28,9 @@ struct HeardBit {
     bool certain = false;   // exactly 4 or 9 pulses, and a burst length in line with its
                             // neighbours: a bit that needs no second look
     float confidence = 0.f; // how sure `value` is: 0.5 is a coin toss, 1.0 is certain
+    bool after_pause = false; // the previous bit heard ends an ordinary bit pause before this
+                              // one: no pulses were lost between them. False for the first
+                              // bit after silence, noise or any other gap
 };
 
 /// A stretch of signal that is not ZX81 bits.

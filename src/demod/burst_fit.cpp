@@ -1,0 +1,234 @@
+#include "demod/burst_fit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A sample whose middle lies within this distance of an edge is counted by its value.
+constexpr double ambiguous_reach = 0.4;
+// The share of its own level by which a burst's pulses may differ without noise (pulse shape,
+// clipping, sampling).
+constexpr float level_spread = 0.08f;
+// A point inside the run scoring below minus this is a hole; one outside it scoring above this
+// is a stray pulse.
+constexpr float hole_score = 2.5f;
+constexpr float stray_score = 2.5f;
+// The first point of a burst scores above this.
+constexpr float clear_score = 1.f;
+// A point more than this share above the burst's level (beyond the noise) is an excess.
+constexpr float excess_share = 0.7f;
+
+float median(float* values, int count) {
+    std::nth_element(values, values + count / 2, values + count);
+    float m = values[count / 2];
+    if (count % 2 == 0) {
+        m = 0.5f * (m + *std::max_element(values, values + count / 2));
+    }
+    return m;
+}
+
+// Where an edge at `position` falls: the last sample wholly before it plus one (`left_end`),
+// the first wholly after it (`right_start`); a sample in between is ambiguous.
+struct Edge {
+    int64_t left_end;
+    int64_t right_start;
+};
+
+Edge place_edge(double position, double reach) {
+    auto j = static_cast<int64_t>(position);
+    if (static_cast<double>(j) > position) --j;
+    const double d = position - (static_cast<double>(j) + 0.5);
+    if (d >= reach) return {j + 1, j + 1};
+    if (d <= -reach) return {j, j};
+    return {j, j + 1};
+}
+
+int32_t window(const SampleHistory& h, int64_t from, int64_t to) {
+    if (to <= from) return 0;
+    return static_cast<int32_t>(h.sum_before(to) - h.sum_before(from));
+}
+
+// The best run of consecutive scores within [from, to]: first and last index and the total.
+float best_run(const float* z, int from, int to, int& first, int& last) {
+    float best = 0.f, sum = 0.f;
+    int start = from;
+    first = from;
+    last = from - 1;
+    for (int k = from; k <= to; ++k) {
+        if (sum <= 0.f) {
+            sum = 0.f;
+            start = k;
+        }
+        sum += z[k];
+        if (sum > best) {
+            best = sum;
+            first = start;
+            last = k;
+        }
+    }
+    return best;
+}
+
+// The first burst among the scores: the stretch from the first clearly positive point up to
+// two points in a row without a pulse, and the best run within it (a point either side).
+float first_run(const float* z, int count, float clear, int& first, int& last) {
+    int start = 0;
+    while (start < count && z[start] <= clear) ++start;
+    if (start == count) {
+        first = 0;
+        last = -1;
+        return 0.f;
+    }
+    int end = start;
+    while (end + 1 < count && !(z[end + 1] < 0.f && (end + 2 >= count || z[end + 2] < 0.f))) {
+        ++end;
+    }
+    return best_run(z, start > 0 ? start - 1 : 0, end + 1 < count ? end + 1 : end, first, last);
+}
+
+} // namespace
+
+float resolved_pulse_response(const SampleHistory& h, double centre, double half, float sign,
+                              float& length) {
+    const double reach = std::min(ambiguous_reach, 0.5 * half - 0.05);
+    const Edge a = place_edge(centre - half, reach > 0.0 ? reach : 0.0);
+    const Edge b = place_edge(centre, reach > 0.0 ? reach : 0.0);
+    const Edge c = place_edge(centre + half, reach > 0.0 ? reach : 0.0);
+    float value = sign * (static_cast<float>(window(h, a.right_start, b.left_end)) -
+                          static_cast<float>(window(h, b.right_start, c.left_end)));
+    float count = static_cast<float>(std::max<int64_t>(0, b.left_end - a.right_start) +
+                                     std::max<int64_t>(0, c.left_end - b.right_start));
+    if (a.left_end != a.right_start) {
+        // Before the high half: the previous low half (or silence), or this high half.
+        const float x = sign * static_cast<float>(h.sample(a.left_end));
+        if (x > 0.f) {
+            value += x;
+            count += 1.f;
+        }
+    }
+    if (b.left_end != b.right_start) {
+        value += std::fabs(static_cast<float>(h.sample(b.left_end)));
+        count += 1.f;
+    }
+    if (c.left_end != c.right_start) {
+        const float x = sign * static_cast<float>(h.sample(c.left_end));
+        if (x < 0.f) {
+            value -= x;
+            count += 1.f;
+        }
+    }
+    length = count;
+    return value;
+}
+
+BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
+    BurstFit f;
+    f.polarity = r.polarity;
+    f.period = r.period;
+    f.noise = r.noise;
+    const double k0 = std::ceil((r.from - r.centre) / r.period);
+    f.centre0 = r.centre + k0 * r.period;
+    f.points = static_cast<int>(std::floor((r.to - f.centre0) / r.period)) + 1;
+    if (f.points > max_grid_points) f.points = max_grid_points;
+    if (f.points < 1) return f;
+    const auto sign = static_cast<float>(r.polarity);
+    float amp[max_grid_points];
+    float scratch[max_grid_points];
+
+    // Coarse: straight shares at the hinted grid, a run against half the expected level.
+    double half = 0.5 * f.period;
+    float top = 0.f;
+    for (int k = 0; k < f.points; ++k) {
+        amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) / static_cast<float>(2.0 * half);
+        top = std::max(top, amp[k]);
+    }
+    if (!(top > 0.f)) return f;
+    const float guess = r.level > 0.f && r.level < 2.f * top ? r.level : top;
+    for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - 0.5f * guess) / guess;
+    int first = 0, last = -1;
+    if (first_run(scratch, f.points, 0.25f, first, last) <= 0.f) return f;
+
+    // Refine phase and period from the slopes either side of the run's centres: at a distance
+    // of a quarter period the response has fallen by the same amount on both sides when the
+    // centre is right, and the difference grows with the error.
+    for (int pass = 0; pass < 2; ++pass) {
+        int n = 0;
+        for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
+        const float ref = median(scratch, n);
+        if (!(ref > 0.f)) break;
+        const int inner_first = last - first >= 2 ? first + 1 : first;
+        const int inner_last = last - first >= 2 ? last - 1 : last;
+        double sk = 0.0, st = 0.0, skk = 0.0, skt = 0.0;
+        int used = 0;
+        const double q = 0.5 * half;
+        for (int k = inner_first; k <= inner_last; ++k) {
+            const double c = f.centre(k);
+            const float late = sign * pulse_response(h, c + q, half, 1.f);
+            const float early = sign * pulse_response(h, c - q, half, 1.f);
+            double tau = (late - early) / (8.0 * ref);
+            tau = std::max(-q, std::min(q, tau));
+            sk += k;
+            st += tau;
+            skk += static_cast<double>(k) * k;
+            skt += k * tau;
+            ++used;
+        }
+        if (used == 0) break;
+        double slope = 0.0;
+        const double spread = skk - sk * sk / used;
+        if (used >= 3 && spread > 0.0) slope = (skt - sk * st / used) / spread;
+        slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
+        const double shift = st / used - slope * sk / used; // the correction at grid point 0
+        f.centre0 += shift;
+        f.period += slope;
+        half = 0.5 * f.period;
+        for (int k = 0; k < f.points; ++k) {
+            amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) /
+                     static_cast<float>(2.0 * half);
+        }
+    }
+
+    // Final measure with the edges' samples resolved by value; the level from the run.
+    float length[max_grid_points];
+    for (int k = 0; k < f.points; ++k) {
+        const float value = resolved_pulse_response(h, f.centre(k), half, sign, length[k]);
+        amp[k] = length[k] > 0.f ? value / length[k] : 0.f;
+    }
+    int n = 0;
+    for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
+    f.level = median(scratch, n);
+    if (!(f.level > 0.f)) return f;
+    const float noise2 = r.noise * r.noise;
+    const float spread2 = (level_spread * f.level) * (level_spread * f.level);
+    for (int k = 0; k < f.points; ++k) {
+        const float len = length[k] > 0.5f ? length[k] : 0.5f;
+        f.z[k] = (amp[k] - 0.5f * f.level) / std::sqrt(noise2 / len + spread2);
+    }
+    f.score = first_run(f.z, f.points, clear_score, f.first, f.last);
+    if (f.score <= 0.f) return f;
+    f.found = true;
+    for (int k = f.first + 1; k < f.last; ++k) {
+        if (f.z[k] < -hole_score) ++f.holes;
+    }
+    for (int k = f.first; k <= f.last; ++k) {
+        const float len = length[k] > 0.5f ? length[k] : 0.5f;
+        if (amp[k] > (1.f + excess_share) * f.level + 4.f * r.noise / std::sqrt(len)) {
+            f.excess = true;
+        }
+    }
+    for (int k = 0; k < f.points; ++k) {
+        if ((k < f.first - 1 || k > f.last + 1) && f.z[k] > stray_score) f.stray = true;
+    }
+    // The noise, two and three periods into the pauses either side (the next burst starts more
+    // than four periods away): points the burst chose, so the noise did not pick them.
+    float power = 0.f;
+    for (int k = std::max(0, f.first - 3); k <= std::min(f.points - 1, f.last + 3); ++k) {
+        if (k >= f.first - 1 && k <= f.last + 1) continue;
+        const float m = pulse_response(h, f.centre(k), half, 1.f);
+        power += m * m / static_cast<float>(2.0 * half);
+        ++f.pause_points;
+    }
+    if (f.pause_points > 0) f.pause_power = power / static_cast<float>(f.pause_points);
+    return f;
+}

@@ -1,0 +1,70 @@
+// One burst of pulses measured on a grid of pulse centres.
+//
+// A pulse is half a period high and half a period low (upside down in an inverted recording);
+// its centre is the edge in its middle. Within a burst the centres lie on a grid:
+//
+//        c0        c1        c2                     centre k = c0 + k * period
+//     _|~~~~|____|~~~~|____|~~~~|____|_________
+//      <- period ->
+//
+// The fit places the grid from a hint (a centre found by the lattice that spotted the burst),
+// refines its phase and period from the slopes on both sides of every inner centre, and then
+// measures each grid point: the samples of its high half minus those of its low half, the
+// sample cut by an edge counted on the side its value belongs to (recordings of square pulses
+// put every edge on a sample boundary, and a guess of where that boundary lies is what would
+// otherwise blur the measure). Divided by the samples weighed, that is the pulse's amplitude
+// at that point; a pulse is there when the amplitude is nearer the burst's own level than 0.
+// Each point's score says how far, in standard deviations of noise, it lies on either side
+// of half the level. The burst is the first stretch of pulses in the window (up to two points
+// in a row without one), cut to the run of points with the best total score.
+#pragma once
+
+#include <cstdint>
+
+#include "demod/sample_history.h"
+
+/// The most grid points one fit looks at.
+constexpr int max_grid_points = 40;
+
+/// What a fit starts from.
+struct FitRequest {
+    double from = 0.0;    // the first pulse centre the burst may have (working samples)
+    double to = 0.0;      // the last (the burst is the first run of pulses in between)
+    double period = 0.0;  // the pulse period expected
+    double centre = 0.0;  // a pulse centre (or the same place modulo the period)
+    int polarity = 1;     // 1: pulses go high first; -1: low first
+    float noise = 0.f;    // the noise's standard deviation per working sample
+    float level = 0.f;    // the pulses' amplitude expected, 0 when unknown
+};
+
+struct BurstFit {
+    bool found = false;       // a run of at least one pulse
+    int polarity = 1;
+    double centre0 = 0.0;     // grid point 0
+    double period = 0.0;
+    int points = 0;           // grid points measured
+    int first = 0, last = -1; // the run: grid points first..last hold pulses
+    float level = 0.f;        // the burst's amplitude per sample (working units)
+    float noise = 0.f;        // the noise it was judged against
+    float score = 0.f;        // the run's total score
+    int holes = 0;            // points inside the run that clearly hold no pulse
+    bool excess = false;      // a point far above the burst's level (a click, a louder part)
+    bool stray = false;       // a clear pulse outside the run, not next to it
+    float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
+    float pause_power = 0.f;  // mean square per sample of the responses in the pauses either side
+    int pause_points = 0;     // the points it was measured at
+
+    int pulses() const { return found ? last - first + 1 : 0; }
+    double centre(int k) const { return centre0 + k * period; }
+    /// The score of point k; 0 (no evidence) beyond the points measured.
+    float score_at(int k) const { return k >= 0 && k < points ? z[k] : 0.f; }
+};
+
+/// Fits the grid to the burst the request describes.
+BurstFit fit_burst(const SampleHistory& history, const FitRequest& request);
+
+/// The pulse response of the signal times `sign` at `centre`, with the samples cut by the
+/// three edges (at the centre and half a period either side) counted on the side their value
+/// belongs to; `length` receives the number of samples weighed.
+float resolved_pulse_response(const SampleHistory& history, double centre, double half,
+                              float sign, float& length);

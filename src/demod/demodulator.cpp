@@ -1,0 +1,512 @@
+#include "demod/demodulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "demod/activity_detector.h"
+#include "demod/bit_decision.h"
+#include "demod/burst_fit.h"
+#include "demod/pulse_period.h"
+#include "demod/sample_history.h"
+#include "demod/working_signal.h"
+
+// The stages, in the order a sample meets them:
+//
+//   input -> working samples (decimated, fixed point) -> history with running sums
+//         -> chunk energies: loud or quiet (activity_detector)
+//         -> where loud: the pulse period, if not known yet (pulse_period)
+//         -> a lattice of pulse responses every quarter period, whose envelope spots bursts
+//         -> each burst fitted on its grid of pulse centres (burst_fit)
+//         -> neighbours linked through their pauses, bits decided (bit_decision)
+//
+// Loud stretches that hold no bursts become noise; silence costs only the chunk energies.
+
+namespace {
+
+constexpr int history_log2 = 15;
+constexpr std::size_t piece_samples = 4096; // working samples per step
+
+// The pulse periods looked for: speeds of about 0.4 to 2.7.
+constexpr double shortest_period_s = 110e-6;
+constexpr double longest_period_s = 800e-6;
+// The stretch searched for the period after the signal starts.
+constexpr double acquire_window_s = 0.012;
+constexpr float acquire_strength = 0.25f;
+// The slow part removed before the search: a moving average this long.
+constexpr double drift_window_s = 0.001;
+// Quiet this long ends a stretch of signal; a gap this long between bursts leaves them without
+// neighbours; noise stretches closer than this are one.
+constexpr double hangover_s = 0.02;
+constexpr double long_gap_s = 0.02;
+constexpr double noise_merge_s = 0.01;
+// Loud this long with no burst found: the period is lost.
+constexpr double lost_after_s = 0.04;
+// Bursts longer than this are tones, not bits.
+constexpr int max_burst_pulses = 15;
+// Rejected bursts in a row after which the period is searched again.
+constexpr int failures_to_search = 4;
+// The usual gap between two bursts' facing pulse centres, in periods: 150 + 1300 + 150 us.
+constexpr double usual_gap_periods = 16.0 / 3.0;
+// The lattice's thresholds: the envelope against the noise and against the pulses' level.
+constexpr float on_noise = 4.5f, off_noise = 3.5f;
+constexpr float on_level = 0.4f, off_level = 0.3f;
+// A burst whose level is below this share of the bursts' level is noise.
+constexpr float weak_level = 0.35f;
+// Votes (in scores) that settle the polarity.
+constexpr float polarity_settled = 25.f;
+
+} // namespace
+
+class DemodulatorState {
+  public:
+    explicit DemodulatorState(int rate);
+    void feed(const float* samples, std::size_t count, Heard& out);
+    void finish(Heard& out);
+
+  private:
+    void take_working(std::size_t count, Heard& out, bool final);
+    void measure_chunks();
+    void track(Heard& out, bool final);
+    bool acquire(int64_t from);
+    void run_lattice(double until, Heard& out);
+    void close_candidate(Heard& out);
+    void add_phase(int64_t index, float m);
+    void restart_lattice(double at);
+    void failures();
+    BurstFit fit_candidate(double from, double to, double centre);
+    void take_fit(const BurstFit& fit, double from, double to, Heard& out);
+    void emit_pending(Join end, double period, Heard& out);
+    void note_gap(double gap);
+    void flush(Heard& out);
+    void note_noise(double from, double to, Heard& out);
+    void close_noise(Heard& out);
+    int64_t frame(double position) const {
+        return std::llround(position * static_cast<double>(factor_));
+    }
+
+    // Front end.
+    int factor_;
+    double working_rate_;
+    Decimator decimator_;
+    SampleHistory history_;
+    std::vector<int32_t> work_;
+    int64_t input_frames_ = 0;
+
+    // Activity.
+    ActivityDetector activity_;
+    std::vector<uint8_t> loud_; // per chunk, a ring as long as the history
+    int64_t chunks_measured_ = 0;
+    int64_t chunks_tracked_ = 0;
+    int64_t last_loud_chunk_ = -1000000;
+    int64_t lookahead_;
+
+    // Tracking.
+    bool running_ = false;
+    bool have_period_ = false;
+    double period_ = 0.0;
+    double min_period_, max_period_;
+    int64_t next_acquire_ = 0;
+    int failures_ = 0;
+    double last_burst_end_ = 0.0;
+    int polarity_ = 0;
+    float polarity_votes_ = 0.f;
+    float noise_var_ = 0.f; // per working sample
+    float level_ = 0.f;     // the pulses' amplitude per working sample
+    double usual_gap_ = usual_gap_periods;
+    std::vector<double> gaps_;
+    std::size_t gap_next_ = 0;
+
+    // The lattice.
+    double lattice_pos_ = 0.0;
+    int64_t lattice_index_ = 0;
+    float lattice_m_[4] = {};
+    int64_t lattice_fresh_ = 0; // the first lattice point whose envelope counts
+    int gather_left_ = 0;       // lattice points still to gather before the fit
+    double fit_floor_ = 0.0;    // no pulse centre before this: the last burst's pulses
+    bool accepted_ = false;     // the last fit was taken as a burst
+    bool in_candidate_ = false;
+    bool in_tone_ = false;
+    double candidate_first_ = 0.0;
+    double candidate_ref_ = 0.0;
+    int64_t candidate_ref_index_ = 0;
+    double candidate_re_ = 0.0, candidate_im_ = 0.0;
+    int below_ = 0; // lattice points in a row below the lower threshold, ending a tone
+
+    // The burst waiting for its next neighbour.
+    bool have_pending_ = false;
+    BurstFit pending_;
+    Join pending_start_ = Join::none;
+    double pending_previous_period_ = 0.0; // the period of the burst before it, when joined
+
+    // The noise stretch being gathered.
+    bool noise_open_ = false;
+    double noise_from_ = 0.0, noise_to_ = 0.0;
+};
+
+DemodulatorState::DemodulatorState(int rate)
+    : factor_(decimation_factor(rate < 1 ? 1 : rate)),
+      working_rate_(static_cast<double>(rate < 1 ? 1 : rate) / factor_),
+      decimator_(make_decimator(factor_)), history_(history_log2),
+      work_(piece_samples + 1), activity_(make_activity_detector(static_cast<int>(working_rate_))),
+      loud_(static_cast<std::size_t>(history_.capacity() / activity_.chunk), 0) {
+    min_period_ = shortest_period_s * working_rate_;
+    max_period_ = longest_period_s * working_rate_;
+    lookahead_ = static_cast<int64_t>(acquire_window_s * working_rate_ +
+                                      (max_burst_pulses + 6) * max_period_) +
+                 2 * activity_.chunk;
+}
+
+void DemodulatorState::feed(const float* samples, std::size_t count, Heard& out) {
+    const std::size_t step = piece_samples * static_cast<std::size_t>(factor_);
+    for (std::size_t at = 0; at < count; at += step) {
+        const std::size_t n = std::min(step, count - at);
+        const std::size_t produced = decimate(decimator_, samples + at, n, work_.data());
+        input_frames_ += static_cast<int64_t>(n);
+        take_working(produced, out, false);
+    }
+}
+
+void DemodulatorState::finish(Heard& out) {
+    // Silence after the end lets every stage finish what it holds.
+    std::fill(work_.begin(), work_.end(), 0);
+    int64_t left = lookahead_ + 4 * activity_.chunk + static_cast<int64_t>(hangover_s * working_rate_);
+    while (left > 0) {
+        const auto n = static_cast<std::size_t>(std::min<int64_t>(left, piece_samples));
+        take_working(n, out, true);
+        left -= static_cast<int64_t>(n);
+    }
+    flush(out);
+}
+
+void DemodulatorState::take_working(std::size_t count, Heard& out, bool final) {
+    history_.append(work_.data(), count);
+    measure_chunks();
+    track(out, final);
+}
+
+void DemodulatorState::measure_chunks() {
+    const int c = activity_.chunk;
+    const auto ring = static_cast<int64_t>(loud_.size());
+    while ((chunks_measured_ + 1) * c <= history_.end()) {
+        const float e = chunk_energy(history_, chunks_measured_ * c, c, activity_.lag);
+        loud_[static_cast<std::size_t>(chunks_measured_ % ring)] = chunk_is_loud(activity_, e);
+        ++chunks_measured_;
+    }
+}
+
+void DemodulatorState::track(Heard& out, bool final) {
+    const int c = activity_.chunk;
+    const auto ring = static_cast<int64_t>(loud_.size());
+    const auto hangover = static_cast<int64_t>(hangover_s * working_rate_ / c) + 1;
+    const auto lost_after = static_cast<int64_t>(lost_after_s * working_rate_ / c) + 1;
+    while (chunks_tracked_ < chunks_measured_ &&
+           (final || (chunks_tracked_ + 1) * c + lookahead_ <= history_.end())) {
+        const int64_t q = chunks_tracked_++;
+        const bool loud = loud_[static_cast<std::size_t>(q % ring)] != 0;
+        const int64_t at = q * c;
+        if (loud) last_loud_chunk_ = q;
+        if (!running_) {
+            if (!loud) continue;
+            running_ = true;
+            if (have_period_) lattice_pos_ = std::max(lattice_pos_, at - c - period_);
+        }
+        if (!have_period_ && loud && at >= next_acquire_) {
+            if (acquire(at - c)) {
+                lattice_pos_ = std::max(lattice_pos_, at - c - period_);
+                last_burst_end_ = static_cast<double>(at);
+            } else {
+                next_acquire_ = at + static_cast<int64_t>(0.5 * acquire_window_s * working_rate_);
+            }
+        }
+        if (have_period_) {
+            run_lattice(static_cast<double>(at + c), out);
+            if (loud && static_cast<double>(at) - last_burst_end_ > lost_after * c) {
+                // Loud for long with no burst: the speed has changed or this is not a tape.
+                have_period_ = false;
+                next_acquire_ = at;
+            }
+        } else if (loud) {
+            note_noise(static_cast<double>(at), static_cast<double>(at + c), out);
+        }
+        if (q - last_loud_chunk_ > hangover) {
+            running_ = false;
+            flush(out);
+        }
+    }
+}
+
+bool DemodulatorState::acquire(int64_t from) {
+    const auto n = static_cast<std::size_t>(acquire_window_s * working_rate_);
+    const auto drift = std::max<int64_t>(2, static_cast<int64_t>(drift_window_s * working_rate_));
+    std::vector<float> y(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int64_t t = from + static_cast<int64_t>(i);
+        const auto sum = static_cast<int32_t>(history_.sum_before(t + drift / 2 + 1) -
+                                              history_.sum_before(t - drift / 2));
+        const float mean = static_cast<float>(sum) / static_cast<float>(drift / 2 * 2 + 1);
+        y[i] = static_cast<float>(history_.sample(t)) - mean;
+    }
+    const PeriodEstimate e =
+        estimate_pulse_period(y.data(), n, static_cast<int>(std::floor(min_period_)),
+                              static_cast<int>(std::ceil(max_period_)));
+    if (e.period <= 0.0 || e.strength < acquire_strength) return false;
+    have_period_ = true;
+    period_ = e.period;
+    failures_ = 0;
+    if (noise_var_ <= 0.f) noise_var_ = floor_noise_variance(activity_);
+    in_candidate_ = false;
+    in_tone_ = false;
+    return true;
+}
+
+void DemodulatorState::run_lattice(double until, Heard& out) {
+    while (lattice_pos_ < until && have_period_) {
+        const double stride = 0.25 * period_;
+        const auto half = std::max<int64_t>(1, std::llround(0.5 * period_));
+        const auto window = static_cast<float>(2 * half);
+        const auto t = static_cast<int64_t>(std::llround(lattice_pos_));
+        const auto m = static_cast<float>(static_cast<int32_t>(
+            2u * history_.sum_before(t) - history_.sum_before(t - half) -
+            history_.sum_before(t + half)));
+        lattice_m_[lattice_index_ & 3] = m;
+        const float envelope = (std::fabs(lattice_m_[0]) + std::fabs(lattice_m_[1]) +
+                                std::fabs(lattice_m_[2]) + std::fabs(lattice_m_[3])) /
+                               (2.f * window);
+        const float noise = std::sqrt(noise_var_ / window);
+        const float on = std::max(on_noise * noise, on_level * level_);
+        const float off = std::max(off_noise * noise, off_level * level_);
+        if (in_tone_) {
+            // Waiting for a long sound to end.
+            if (envelope < off) {
+                if (++below_ >= 4) in_tone_ = false;
+            } else {
+                below_ = 0;
+                note_noise(lattice_pos_ - period_, lattice_pos_, out);
+            }
+        } else if (!in_candidate_) {
+            if (envelope > on && lattice_index_ >= lattice_fresh_) {
+                // A burst begins: gather its phase over two periods, then fit it.
+                in_candidate_ = true;
+                gather_left_ = 8;
+                candidate_first_ = lattice_pos_;
+                candidate_ref_index_ = lattice_index_ - 3;
+                candidate_ref_ = lattice_pos_ - 3.0 * stride;
+                candidate_re_ = 0.0;
+                candidate_im_ = 0.0;
+                for (int64_t j = candidate_ref_index_; j <= lattice_index_; ++j) {
+                    add_phase(j, lattice_m_[j & 3]);
+                }
+            }
+        } else {
+            add_phase(lattice_index_, m);
+            if (--gather_left_ == 0) {
+                close_candidate(out);
+                continue; // the lattice has moved on
+            }
+        }
+        lattice_pos_ += stride;
+        ++lattice_index_;
+    }
+}
+
+void DemodulatorState::add_phase(int64_t index, float m) {
+    switch ((index - candidate_ref_index_) & 3) {
+    case 0: candidate_re_ += m; break;
+    case 1: candidate_im_ -= m; break;
+    case 2: candidate_re_ -= m; break;
+    default: candidate_im_ += m; break;
+    }
+}
+
+void DemodulatorState::restart_lattice(double at) {
+    // The envelope forgets what it held: it speaks again once four new points are in.
+    lattice_pos_ = at;
+    lattice_fresh_ = lattice_index_ + 4;
+}
+
+BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) {
+    FitRequest r;
+    r.from = from;
+    r.to = to;
+    r.period = period_;
+    r.noise = std::sqrt(noise_var_);
+    r.level = level_;
+    if (polarity_ != 0) {
+        r.polarity = polarity_;
+        r.centre = polarity_ > 0 ? centre : centre + 0.5 * period_;
+        return fit_burst(history_, r);
+    }
+    r.polarity = 1;
+    r.centre = centre;
+    const BurstFit high_first = fit_burst(history_, r);
+    r.polarity = -1;
+    r.centre = centre + 0.5 * period_;
+    const BurstFit low_first = fit_burst(history_, r);
+    const float vote = high_first.score - low_first.score;
+    if (high_first.found && low_first.found) {
+        polarity_votes_ += std::max(-10.f, std::min(10.f, vote));
+        if (polarity_votes_ > polarity_settled) polarity_ = 1;
+        if (polarity_votes_ < -polarity_settled) polarity_ = -1;
+    }
+    return vote >= 0.f ? high_first : low_first;
+}
+
+void DemodulatorState::close_candidate(Heard& out) {
+    in_candidate_ = false;
+    const double pi = 3.14159265358979323846;
+    // The response's positive peak: where the quarter-period lattice's fundamental peaks.
+    const double phase = std::atan2(candidate_im_, candidate_re_);
+    const double centre = candidate_ref_ - phase / (2.0 * pi) * period_;
+    const double from = std::max(candidate_first_ - 2.0 * period_, fit_floor_);
+    const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
+    const BurstFit fit = fit_candidate(from, to, centre);
+    if (fit.found && fit.last >= fit.points - 2) {
+        // Pulses to the end of the window: a tone, not a bit.
+        note_noise(candidate_first_ - period_, to, out);
+        failures();
+        in_tone_ = true;
+        below_ = 0;
+        restart_lattice(to - period_);
+        return;
+    }
+    take_fit(fit, candidate_first_ - period_, candidate_first_ + period_, out);
+    if (fit.found && accepted_) {
+        const double last = fit.centre(fit.last);
+        fit_floor_ = last + fit.period;
+        restart_lattice(last + 2.5 * fit.period);
+    } else {
+        restart_lattice(candidate_first_ + period_);
+    }
+}
+
+void DemodulatorState::failures() {
+    if (++failures_ >= failures_to_search) {
+        have_period_ = false;
+        next_acquire_ = static_cast<int64_t>(lattice_pos_);
+    }
+}
+
+void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Heard& out) {
+    accepted_ = false;
+    const bool off_speed = fit.found && std::fabs(fit.period / period_ - 1.0) > 0.15;
+    if (!fit.found || off_speed) {
+        note_noise(from, to, out);
+        failures();
+        return;
+    }
+    if (level_ > 0.f && fit.level < weak_level * level_) {
+        // Far weaker than the bursts around: noise in a pause, not a pulse.
+        return;
+    }
+    accepted_ = true;
+    failures_ = 0;
+    if (fit.pause_points > 0) {
+        // The noise from the pauses either side of the burst.
+        const float share = fit.pause_points / 16.f;
+        const float cap = 16.f * noise_var_;
+        noise_var_ += (std::min(fit.pause_power, cap) - noise_var_) * share;
+        if (noise_var_ < activity_.floor_min) noise_var_ = activity_.floor_min;
+    }
+    const double first = fit.centre(fit.first), last = fit.centre(fit.last);
+    if (noise_open_ && noise_to_ <= first) close_noise(out);
+    if (fit.pulses() >= 3) period_ += 0.5 * (fit.period - period_);
+    level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
+    last_burst_end_ = last;
+
+    BurstFit next = fit;
+    Join start = Join::none;
+    double previous_period = 0.0;
+    if (have_pending_) {
+        const PauseLink link =
+            link_pause(pending_, next, usual_gap_, long_gap_s * working_rate_);
+        apply_link(link, pending_, next);
+        if (link.join == Join::regular && link.move_end == 0 && link.move_start == 0) {
+            note_gap(link.gap);
+        }
+        double sum = 0.0;
+        int n = 0;
+        if (pending_start_ == Join::regular && pending_previous_period_ > 0.0) {
+            sum += pending_previous_period_;
+            ++n;
+        }
+        if (link.join == Join::regular) {
+            sum += next.period;
+            ++n;
+        }
+        start = link.join;
+        previous_period = pending_.period;
+        emit_pending(link.join, n > 0 ? sum / n : period_, out);
+    }
+    pending_ = next;
+    pending_start_ = start;
+    pending_previous_period_ = start == Join::regular ? previous_period : 0.0;
+    have_pending_ = true;
+}
+
+void DemodulatorState::note_gap(double gap) {
+    // Ordinary gaps between firm ends tell the usual gap of this recording (its median).
+    if (gaps_.size() < 9) {
+        gaps_.push_back(gap);
+    } else {
+        gaps_[gap_next_] = gap;
+        gap_next_ = (gap_next_ + 1) % gaps_.size();
+    }
+    if (gaps_.size() >= 5) {
+        double sorted[9];
+        std::copy(gaps_.begin(), gaps_.end(), sorted);
+        const auto n = static_cast<long>(gaps_.size());
+        std::nth_element(sorted, sorted + n / 2, sorted + n);
+        usual_gap_ = sorted[n / 2];
+    }
+}
+
+void DemodulatorState::emit_pending(Join end, double period, Heard& out) {
+    if (!have_pending_) return;
+    have_pending_ = false;
+    if (pending_.first > pending_.last) return; // moved away entirely
+    out.bits.push_back(decide_bit(pending_, pending_start_, end, period, factor_));
+}
+
+void DemodulatorState::flush(Heard& out) {
+    if (in_candidate_) close_candidate(out);
+    in_tone_ = false;
+    emit_pending(Join::none,
+                 pending_start_ == Join::regular && pending_previous_period_ > 0.0
+                     ? pending_previous_period_
+                     : period_,
+                 out);
+    close_noise(out);
+}
+
+void DemodulatorState::note_noise(double from, double to, Heard& out) {
+    const double merge = noise_merge_s * working_rate_;
+    if (noise_open_ && from - noise_to_ > merge) close_noise(out);
+    if (!noise_open_) {
+        noise_open_ = true;
+        noise_from_ = from;
+        noise_to_ = to;
+    } else {
+        noise_from_ = std::min(noise_from_, from);
+        noise_to_ = std::max(noise_to_, to);
+    }
+}
+
+void DemodulatorState::close_noise(Heard& out) {
+    if (!noise_open_) return;
+    noise_open_ = false;
+    HeardNoise n;
+    n.start = std::max<int64_t>(0, frame(noise_from_));
+    n.end = std::min(input_frames_, frame(noise_to_));
+    if (n.end > n.start) out.noise.push_back(n);
+}
+
+Demodulator::Demodulator(int rate) : state_(new DemodulatorState(rate)) {}
+
+Demodulator::~Demodulator() = default;
+
+void Demodulator::feed(const float* samples, std::size_t count, Heard& out) {
+    state_->feed(samples, count, out);
+}
+
+void Demodulator::finish(Heard& out) { state_->finish(out); }
