@@ -93,7 +93,10 @@ void BitRhythm::release_held(std::vector<TapeEvent>& out) {
 }
 
 void BitRhythm::take_noise(const HeardNoise& noise) {
-    if (noise.end > last_end_) noise_since_ = true;
+    if (noise.end <= last_end_) return;
+    if (!noise_since_) noise_start_ = std::max(noise.start, last_end_);
+    noise_since_ = true;
+    noise_frames_ += noise.end - std::max(noise.start, last_end_);
 }
 
 void BitRhythm::take_bit(const HeardBit& bit, std::vector<TapeEvent>& out) {
@@ -133,6 +136,8 @@ void BitRhythm::take_bit(const HeardBit& bit, std::vector<TapeEvent>& out) {
     TapeEvent event;
     event.bit = bit;
     event.noise_before = noise_since_;
+    event.noise_start = noise_start_;
+    event.noise_frames = noise_frames_;
     event.strays = pending_strays_;
     event.stray_frame = pending_stray_frame_;
     event.stray_pulses = pending_stray_pulses_;
@@ -162,6 +167,7 @@ void BitRhythm::take_bit(const HeardBit& bit, std::vector<TapeEvent>& out) {
     has_held_ = true;
     last_end_ = bit.end;
     noise_since_ = false;
+    noise_frames_ = 0;
     pending_strays_ = 0;
 }
 

@@ -29,6 +29,8 @@ struct TapeEvent {
     int64_t lost = 0;          // bits the gap had room for: 0 in rhythm
     bool after_break = false;  // the first burst, or one after a silence or other signal
     bool noise_before = false; // other signal (noise, a click, a voice) lay in the gap
+    int64_t noise_start = 0;   // where the first of it began
+    int64_t noise_frames = 0;  // how long it lasted in all
     int strays = 0;            // stray bursts left out of the gap
     int64_t stray_frame = 0;   // the first of them
     uint8_t stray_pulses = 0;  // its pulses
@@ -75,6 +77,8 @@ class BitRhythm {
     bool before_held_certain_ = false;
     int64_t last_end_ = -1;    // end of the last burst of the train
     bool noise_since_ = false; // other signal since the last burst
+    int64_t noise_start_ = 0;  // where it began
+    int64_t noise_frames_ = 0; // and how long it lasted
     int pending_strays_ = 0;   // strays heard since the held burst
     int64_t pending_stray_frame_ = 0;
     uint8_t pending_stray_pulses_ = 0;

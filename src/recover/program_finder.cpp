@@ -12,6 +12,9 @@ namespace {
 // The longest silence inside a program that is still taken as a dropout.
 constexpr double max_dropout_seconds = 1.5;
 
+// The silence that ends a block of bursts that are not a program.
+constexpr double block_silence_seconds = 0.3;
+
 // The bits a header check needs at most: the longest name and the system variables up to
 // E_LINE.
 constexpr std::size_t header_bits = 8 * (max_name_length + header_bytes_after_name);
@@ -47,7 +50,8 @@ std::string ProgramFinder::milliseconds(int64_t frames) const {
 
 ProgramFinder::ProgramFinder(int rate, int channel)
     : rate_(rate), channel_(channel),
-      max_dropout_(static_cast<int64_t>(max_dropout_seconds * rate)) {}
+      max_dropout_(static_cast<int64_t>(max_dropout_seconds * rate)),
+      silence_gap_(static_cast<int64_t>(block_silence_seconds * rate)) {}
 
 ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, bool may_begin,
                                               bool may_clean) const {
@@ -168,6 +172,23 @@ ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t& ski
     return try_start(i, finished, true, true).answer;
 }
 
+bool ProgramFinder::junk_before(std::size_t later) const {
+    // The real start after a silence, with a damaged first character.
+    const TapeEvent& first = events_.front();
+    if (first.after_break && !first.noise_before && later <= 16) return false;
+    bool junk = false;
+    int clean_run = 0;
+    for (std::size_t k = 0; k < later; ++k) {
+        const TapeEvent& event = events_[k];
+        const bool odd = event.bit.pulses != 4 && event.bit.pulses != 9;
+        const bool broken = k > 0 && (event.noise_before || event.lost > 0 || event.strays > 0);
+        junk = junk || odd || broken || event.joined;
+        clean_run = event.bit.certain && !event.joined && !broken ? clean_run + 1 : 0;
+        if (clean_run == 8) return false; // a whole clean byte: part of the name
+    }
+    return junk;
+}
+
 void ProgramFinder::emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed) {
     RecoveredProgram& p = program_;
     p.channel = channel_;
@@ -193,23 +214,32 @@ void ProgramFinder::reject_start() {
 
 void ProgramFinder::drop_junk(std::vector<RecoveredProgram>& out) {
     const TapeEvent& event = events_.front();
-    if (junk_open_ && event.after_break) close_junk(out);
+    const int64_t silence = event.gap - event.noise_frames;
+    if (junk_open_ && event.after_break && silence >= silence_gap_) close_junk(out);
     if (!junk_open_) {
         junk_ = RecoveredProgram{};
         junk_.verdict = Verdict::not_a_program;
         junk_.channel = channel_;
-        junk_.start = event.bit.start;
+        junk_.start = event.noise_before ? event.noise_start : event.bit.start;
+        junk_burst_frames_ = 0;
+        junk_noise_frames_ = 0;
         junk_open_ = true;
+    } else {
+        junk_noise_frames_ += event.noise_frames;
     }
     junk_.end = event.bit.end;
     ++junk_.bursts;
+    junk_burst_frames_ += event.bit.end - event.bit.start;
     dropped_clean_ = event.bit.certain && !event.joined;
     events_.pop_front();
     train_start_ = false;
 }
 
 void ProgramFinder::close_junk(std::vector<RecoveredProgram>& out) {
-    if (junk_open_ && junk_.bursts >= min_block_bursts) out.push_back(std::move(junk_));
+    if (junk_open_ && junk_.bursts >= min_block_bursts &&
+        junk_burst_frames_ >= junk_noise_frames_) {
+        out.push_back(std::move(junk_));
+    }
     junk_open_ = false;
 }
 
@@ -229,18 +259,18 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
             }
             header_ = start.header;
             if (!start.clean) {
-                // A clean header a little later is the real start: what lies before it is
-                // junk that happened to read as one (leading spaces in the name, say).
+                // A clean header a little later may be the real start, what lies before it
+                // junk that happened to read as part of a name.
                 std::size_t later = 1;
                 for (; later < start.events; ++later) {
                     const Start clean = try_start(later, finished, false, true);
                     if (clean.answer == Answer::wait) return;
                     if (clean.answer == Answer::yes && clean.clean) {
-                        header_ = clean.header;
+                        if (junk_before(later)) header_ = clean.header;
                         break;
                     }
                 }
-                if (later < start.events) {
+                if (later < start.events && junk_before(later)) {
                     for (std::size_t k = 0; k < later; ++k)
                         drop_junk(out);
                 }

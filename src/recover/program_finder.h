@@ -8,9 +8,12 @@
 // bits begin is tried burst by burst, so leaders of noise, clicks and voice before it are
 // skipped whether or not silence separates them from the name:
 //
-//   - a header whose bits are all certain and in rhythm is taken anywhere;
+//   - a header whose bits are all certain and in rhythm is taken anywhere, unless clean data
+//     run right into it (then it is a chance match inside other data);
 //   - a header with unclear bits is taken only where a program may begin: after a silence or
-//     other signal, or right after the previous program's end;
+//     other signal, or right after the previous program's end; when a clean header starts a
+//     little later and what lies between looks like noise (odd pulse counts, broken rhythm,
+//     no clean byte), the clean one is the start;
 //   - a program that overlays its system variables (only E_LINE makes sense) must have clean
 //     bits where it begins, and is kept only when the recording confirms its end: silence,
 //     the end of the recording or the next program right after its last byte.
@@ -18,9 +21,12 @@
 // Inside a program a gap that had room for bits becomes that many lost bits (a finding), and
 // the program goes on; a silence of more than 1.5 s, or a new program's header after a gap,
 // ends it early instead (also a finding). After E_LINE one or two stray bursts (the ZX81's
-// stray pulse) are skipped; more bursts in rhythm mean E_LINE itself is doubtful. Bursts that
-// start no program are gathered into blocks; a block of 64 bursts or more is reported as not
-// a program (a fast loader, another machine's tape, a program whose start is missing).
+// stray pulse) are skipped; more bursts in rhythm mean E_LINE itself is doubtful.
+//
+// Bursts that start no program, and the other signal around them, are gathered into blocks
+// that end at a silence of 0.3 s. A block that is mostly bursts (32 or more, and longer in all
+// than the noise in it) is reported as not a program: a fast loader, another machine's tape, a
+// program whose start is missing. Noise, voice and clicks are mostly not bursts: skipped.
 //
 // Memory: the bursts of the program being read and of one header beyond it.
 #pragma once
@@ -36,7 +42,7 @@
 #include "recover/recovered_program.h"
 
 /// The fewest bursts a block that is not a program needs to be reported.
-constexpr std::size_t min_block_bursts = 64;
+constexpr std::size_t min_block_bursts = 32;
 
 /// Finds the programs of one channel.
 class ProgramFinder {
@@ -73,6 +79,7 @@ class ProgramFinder {
     void run(bool finished, std::vector<RecoveredProgram>& out);
     Reading read_program(bool finished);
     Answer confirm_end(bool finished, std::size_t& skipped) const;
+    bool junk_before(std::size_t later) const;
     void emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed);
     void reject_start();
     void drop_junk(std::vector<RecoveredProgram>& out);
@@ -94,7 +101,10 @@ class ProgramFinder {
     std::size_t restart_checked_ = 0; // event already found not to start a program
     RecoveredProgram program_;
 
-    // The bursts that start no program.
+    // The bursts that start no program, and the other signal among them.
     bool junk_open_ = false;
     RecoveredProgram junk_;
+    int64_t junk_burst_frames_ = 0;
+    int64_t junk_noise_frames_ = 0;
+    int64_t silence_gap_; // a silence this long ends a block
 };
