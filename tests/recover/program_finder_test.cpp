@@ -36,7 +36,7 @@ TEST(ProgramFinder, FindsEveryProgramInOrderWhateverLiesBetween) {
     HeardTape tape;
     tape.burst(1); // a click, then junk bursts right before the name
     tape.silence(2.0);
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 20; ++i)
         tape.burst(i % 7);
     tape.program("FIRST", a);
     tape.burst(1); // the ZX81's stray pulse
