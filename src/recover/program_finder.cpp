@@ -56,12 +56,14 @@ ProgramFinder::ProgramFinder(int rate, int channel)
 ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, bool may_begin,
                                               bool may_clean) const {
     Start start;
-    std::array<uint8_t, header_bits / 8> bytes{};
+    if (!may_begin && !may_clean) return start;
+    std::array<uint8_t, header_bits / 8> bytes;
     std::size_t bits = 0;
-    std::size_t checked = 0; // whole bytes already offered to the header check
+    std::size_t name_length = 0; // 0 until the name's last code came
     const auto put = [&](uint8_t value) {
         if (bits == header_bits) return;
-        bytes[bits / 8] = static_cast<uint8_t>(bytes[bits / 8] << 1 | value);
+        uint8_t& byte = bytes[bits / 8];
+        byte = static_cast<uint8_t>((bits % 8 == 0 ? 0 : byte << 1) | value);
         ++bits;
     };
     for (std::size_t i = at;; ++i) {
@@ -76,6 +78,7 @@ ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, boo
             return start;
         }
         const TapeEvent& event = events_[i];
+        const std::size_t before = bits / 8;
         if (i > at) {
             if (event.lost > 0 || event.strays > 0 || event.noise_before) start.clean = false;
             for (int64_t k = 0; k < event.lost && bits < header_bits; ++k)
@@ -83,13 +86,21 @@ ProgramFinder::Start ProgramFinder::try_start(std::size_t at, bool finished, boo
         }
         if (!event.bit.certain || event.joined) start.clean = false;
         put(event.bit.value);
-        if (bits / 8 == checked) continue;
-        checked = bits / 8;
-        start.header = read_program_header(bytes.data(), checked);
+        // Most places are no start at all: settle them as soon as a byte says so, without
+        // the whole header.
+        for (std::size_t byte = before; byte < bits / 8; ++byte) {
+            if (name_length == 0) {
+                if ((bytes[byte] & 0x80) != 0) name_length = byte + 1;
+                if (name_length == 0 && byte + 1 == max_name_length) return start;
+            } else if (byte == name_length && bytes[byte] != 0 && !may_begin) {
+                return start; // VERSN is not 0: no BASIC program, and an overlay cannot be here
+            }
+        }
+        if (name_length == 0 || bits / 8 < name_length + header_bytes_after_name) continue;
+        start.header = read_program_header(bytes.data(), bits / 8);
         start.events = i + 1 - at;
         switch (start.header.kind) {
         case HeaderKind::need_more:
-            continue;
         case HeaderKind::not_a_start:
             break;
         case HeaderKind::basic:
@@ -109,14 +120,14 @@ ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
     while (bits.size() < total) {
         if (cursor_ == events_.size()) return finished ? Reading::cut_short : Reading::wait;
         const TapeEvent& event = events_[cursor_];
-        if (cursor_ > 0) {
+        if (!bits.empty()) {
             if (event.gap >= max_dropout_) return Reading::cut_short;
-            if ((event.after_break || event.lost > 0) && restart_checked_ != cursor_) {
+            if ((event.after_break || event.lost > 0) && !restart_checked_) {
                 // A gap or other signal: the next program may begin here.
                 const Answer answer = try_start(cursor_, finished, event.after_break, true).answer;
                 if (answer == Answer::wait) return Reading::wait;
                 if (answer == Answer::yes) return Reading::cut_short;
-                restart_checked_ = cursor_;
+                restart_checked_ = true;
             }
             const std::size_t byte = bits.size() / 8;
             if (event.strays > 0) {
@@ -154,7 +165,14 @@ ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
             }
         }
         bits.push_back(bit_of(event));
-        ++cursor_;
+        restart_checked_ = false;
+        // An overlay may still be rejected and its bursts read again from its start; a BASIC
+        // program's bursts are done with.
+        if (header_.kind == HeaderKind::overlay) {
+            ++cursor_;
+        } else {
+            events_.pop_front();
+        }
     }
     return Reading::complete;
 }
@@ -169,7 +187,9 @@ ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t& ski
         ++skipped;
     }
     if (i == events_.size()) return finished ? Answer::yes : Answer::wait;
-    return try_start(i, finished, true, true).answer;
+    const Start next = try_start(i, finished, true, true);
+    if (next.answer == Answer::yes && next.header.kind != HeaderKind::basic) return Answer::no;
+    return next.answer;
 }
 
 bool ProgramFinder::junk_before(std::size_t later) const {
@@ -278,7 +298,7 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
             close_junk(out);
             reading_ = true;
             cursor_ = 0;
-            restart_checked_ = 0;
+            restart_checked_ = false;
         }
 
         const Reading reading = read_program(finished);
@@ -303,6 +323,12 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
             continue;
         }
 
+        // An overlay ends with the variables' end marker, as every saved program does.
+        if (overlay && bytes_of_bits(program_.bits).back() != 0x80) {
+            reject_start();
+            drop_junk(out);
+            continue;
+        }
         std::size_t skipped = 0;
         const Answer end = confirm_end(finished, skipped);
         if (end == Answer::wait) return;

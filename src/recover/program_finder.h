@@ -14,9 +14,10 @@
 //     other signal, or right after the previous program's end; when a clean header starts a
 //     little later and what lies between looks like noise (odd pulse counts, broken rhythm,
 //     no clean byte), the clean one is the start;
-//   - a program that overlays its system variables (only E_LINE makes sense) must have clean
-//     bits where it begins, and is kept only when the recording confirms its end: silence,
-//     the end of the recording or the next program right after its last byte.
+//   - a program that overlays its system variables (only E_LINE makes sense, within 1K) must
+//     have clean bits where it begins, end with 0x80, and is kept only when the recording
+//     confirms its end: silence, the end of the recording or the next BASIC program right
+//     after its last byte.
 //
 // Inside a program a gap that had room for bits becomes that many lost bits (a finding), and
 // the program goes on; a silence of more than 1.5 s, or a new program's header after a gap,
@@ -28,7 +29,8 @@
 // than the noise in it) is reported as not a program: a fast loader, another machine's tape, a
 // program whose start is missing. Noise, voice and clicks are mostly not bursts: skipped.
 //
-// Memory: the bursts of the program being read and of one header beyond it.
+// Memory: the bits of the program being read and the bursts of one header beyond it (of an
+// overlay, which may still be rejected, its bursts too).
 #pragma once
 
 #include <cstddef>

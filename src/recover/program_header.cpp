@@ -4,8 +4,13 @@
 
 namespace {
 
-// The display file of a BASIC program: a NEWLINE, then 24 rows of at least a NEWLINE each.
+// The display file of a BASIC program: a NEWLINE, then 24 rows of a NEWLINE and up to 32
+// characters each.
 constexpr uint32_t shortest_display = 25;
+constexpr uint32_t longest_display = 25 + 24 * 32;
+
+// The end of the 1K machine's memory: an overlay fits below it.
+constexpr uint32_t one_k_end = 0x4400;
 
 // The lowest E_LINE the loader can stop at: the byte after E_LINE's own high byte.
 constexpr uint32_t lowest_e_line = p_file_origin + sysvar::e_line + 2;
@@ -44,7 +49,12 @@ ProgramHeader read_program_header(const uint8_t* bytes, std::size_t count) {
     const uint32_t d_file = word_at(variables, sysvar::d_file);
     const uint32_t vars = word_at(variables, sysvar::vars);
     const bool basic = variables[sysvar::versn] == 0 && d_file >= program_address &&
-                       d_file + shortest_display <= vars && vars < e_line;
-    header.kind = basic ? HeaderKind::basic : HeaderKind::overlay;
+                       d_file + shortest_display <= vars && vars <= d_file + longest_display &&
+                       vars < e_line;
+    if (basic) {
+        header.kind = HeaderKind::basic;
+    } else if (e_line <= one_k_end) {
+        header.kind = HeaderKind::overlay;
+    }
     return header;
 }

@@ -7,10 +7,11 @@
 //   0x07      VARS     the variables: after the display file's 25 NEWLINEs at least
 //   0x0B      E_LINE   the end of the saved memory: the loader stops there
 //
-// A BASIC program has all four in order: 0x407D <= D_FILE, D_FILE + 25 <= VARS < E_LINE. A
-// small machine-code program may load over the system variables on purpose; then only its
-// E_LINE is known to matter (at least 0x4016, so that E_LINE itself is loaded), and the
-// recording has to confirm it (`HeaderKind::overlay`).
+// A BASIC program has all four in order: 0x407D <= D_FILE, D_FILE + 25 <= VARS < E_LINE,
+// with a display file of at most 793 bytes (25 NEWLINEs and 24 rows of 32). A small
+// machine-code program for the 1K machine may load over the system variables on purpose; then
+// only its E_LINE is known to matter (0x4016 to 0x4400: E_LINE itself is loaded, and it all
+// fits in 1K), and the recording has to confirm it (`HeaderKind::overlay`).
 #pragma once
 
 #include <cstddef>
