@@ -54,3 +54,15 @@ fuzz:
 		-DZX81_WERROR=ON -DZX81_SANITIZE=ON -DZX81_FUZZ=ON -DZX81_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# zx81rescue: its speed and memory against zx81tape (a few minutes), its robustness limits
+# against zx81tape's (slow), and the honesty property over many more damaged recordings than
+# make test runs. None of them is part of test.
+.PHONY: rescue-bench rescue-sweep rescue-honesty
+rescue-bench: build
+	./bench/rescue_bench.sh $(BUILD)
+rescue-sweep: build
+	./scripts/rescue_sweep.sh $(BUILD)
+HONESTY_TRIALS ?= 2000
+rescue-honesty: build
+	ZX81_HONESTY_TRIALS=$(HONESTY_TRIALS) $(BUILD)/bin/recover_honesty_tests
