@@ -193,20 +193,13 @@ ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t& ski
 }
 
 bool ProgramFinder::junk_before(std::size_t later) const {
-    // The real start after a silence, with a damaged first character.
-    const TapeEvent& first = events_.front();
-    if (first.after_break && !first.noise_before && later <= 16) return false;
-    bool junk = false;
-    int clean_run = 0;
-    for (std::size_t k = 0; k < later; ++k) {
+    // Bursts that run in rhythm into the clean header belong to the name, however unclear;
+    // only a gap or other signal between them and it makes them something else.
+    for (std::size_t k = 1; k <= later; ++k) {
         const TapeEvent& event = events_[k];
-        const bool odd = event.bit.pulses != 4 && event.bit.pulses != 9;
-        const bool broken = k > 0 && (event.noise_before || event.lost > 0 || event.strays > 0);
-        junk = junk || odd || broken || event.joined;
-        clean_run = event.bit.certain && !event.joined && !broken ? clean_run + 1 : 0;
-        if (clean_run == 8) return false; // a whole clean byte: part of the name
+        if (event.lost > 0 || event.noise_before || event.strays > 0) return true;
     }
-    return junk;
+    return false;
 }
 
 void ProgramFinder::emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed) {

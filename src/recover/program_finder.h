@@ -12,8 +12,8 @@
 //     run right into it (then it is a chance match inside other data);
 //   - a header with unclear bits is taken only where a program may begin: after a silence or
 //     other signal, or right after the previous program's end; when a clean header starts a
-//     little later and what lies between looks like noise (odd pulse counts, broken rhythm,
-//     no clean byte), the clean one is the start;
+//     little later after a gap or other signal, the clean one is the start (bursts that run
+//     in rhythm into a header belong to its name, however unclear they are);
 //   - a program that overlays its system variables (only E_LINE makes sense, within 1K) must
 //     have clean bits where it begins, end with 0x80, and is kept only when the recording
 //     confirms its end: silence, the end of the recording or the next BASIC program right

@@ -34,10 +34,13 @@ TEST(ProgramFinder, FindsEveryProgramInOrderWhateverLiesBetween) {
     const std::vector<uint8_t> d = shaped_program(16384, 4);
     const std::string long_name(127, 'L');
     HeardTape tape;
-    tape.burst(1); // a click, then junk bursts right before the name
+    tape.burst(1); // a click, then junk bursts and a short gap right before the name
     tape.silence(2.0);
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 20; ++i) {
         tape.burst(i % 7);
+        tape.silence(0.001 * (i % 3));
+    }
+    tape.silence(0.02);
     tape.program("FIRST", a);
     tape.burst(1); // the ZX81's stray pulse
     tape.silence(0.1);
