@@ -218,6 +218,7 @@ void ProgramFinder::emit_program(std::vector<RecoveredProgram>& out, std::size_t
     events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(consumed));
     train_start_ = true;
     dropped_clean_ = false;
+    rhythm_run_ = 0;
 }
 
 void ProgramFinder::reject_start() {
@@ -239,6 +240,13 @@ void ProgramFinder::drop_junk(std::vector<RecoveredProgram>& out) {
         junk_open_ = true;
     } else {
         junk_noise_frames_ += event.noise_frames;
+    }
+    const bool in_rhythm = !event.after_break && !event.noise_before && event.lost == 0;
+    if (in_rhythm && rhythm_run_ > 0) {
+        ++rhythm_run_;
+    } else {
+        rhythm_run_ = 1;
+        rhythm_run_start_ = event.bit.start;
     }
     junk_.end = event.bit.end;
     ++junk_.bursts;
@@ -288,6 +296,19 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
                         drop_junk(out);
                 }
             }
+            const TapeEvent& first = events_.front();
+            if (!train_start_ && rhythm_run_ > 0 && !first.after_break && !first.noise_before &&
+                first.lost == 0) {
+                RecoveryFinding finding;
+                finding.kind = FindingKind::start_missing;
+                finding.frame = rhythm_run_start_;
+                finding.name_index = 0;
+                finding.message = plural(static_cast<int64_t>(rhythm_run_), "burst", "bursts") +
+                                  " run in rhythm into the name without making whole "
+                                  "characters: its first characters may be lost";
+                program_.findings.push_back(std::move(finding));
+            }
+            rhythm_run_ = 0;
             close_junk(out);
             reading_ = true;
             cursor_ = 0;

@@ -19,6 +19,9 @@
 //     confirms its end: silence, the end of the recording or the next BASIC program right
 //     after its last byte.
 //
+// A program whose first burst follows, in rhythm, bursts that started nothing may have lost
+// the start of its name (the demodulator missed a burst there): that is damage too.
+//
 // Inside a program a gap that had room for bits becomes that many lost bits (a finding), and
 // the program goes on; a silence of more than 1.5 s, or a new program's header after a gap,
 // ends it early instead (also a finding). After E_LINE one or two stray bursts (the ZX81's
@@ -93,8 +96,10 @@ class ProgramFinder {
     int channel_;
     int64_t max_dropout_; // the longest gap inside a program, in frames
     std::deque<TapeEvent> events_;
-    bool train_start_ = true;    // the first event may begin a program as after a silence
-    bool dropped_clean_ = false; // the last event dropped as junk was a certain bit
+    bool train_start_ = true;      // the first event may begin a program as after a silence
+    bool dropped_clean_ = false;   // the last event dropped as junk was a certain bit
+    std::size_t rhythm_run_ = 0;   // events dropped in one rhythm right before the first
+    int64_t rhythm_run_start_ = 0; // where that run began
 
     // The program being read.
     bool reading_ = false;

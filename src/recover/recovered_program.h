@@ -36,6 +36,7 @@ enum class FindingKind : uint8_t {
     uncertain_bits, ///< bits of one byte whose bursts were not clean
     lost_bits,      ///< a gap in the signal where bits should have been
     stray_burst,    ///< a burst in the pause between two bits, left out
+    start_missing,  ///< bursts run in rhythm into the name: its first characters may be lost
     cut_short,      ///< the signal ends before the program's E_LINE
     goes_on,        ///< bursts go on right after E_LINE: E_LINE itself may be wrong
     structure,      ///< what the P-file structure check says

@@ -30,6 +30,8 @@ const char* kind_text(FindingKind kind) {
         return "lost-bits";
     case FindingKind::stray_burst:
         return "stray-burst";
+    case FindingKind::start_missing:
+        return "start-missing";
     case FindingKind::cut_short:
         return "cut-short";
     case FindingKind::goes_on:
