@@ -1,5 +1,6 @@
 #include "rescue/rescue_report.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -205,8 +206,13 @@ std::string program_line(const RecordingReport& report, const ReportedProgram& e
                 " from the structure check (the JSON report lists them)\n";
     }
     if (p.verdict == Verdict::damaged) {
-        line += "      zx81scope --from " + std::to_string(p.start) + " --to " +
-                std::to_string(p.end) + " " + shell_word(report.name) + " shows it\n";
+        int64_t from = p.start, to = p.end;
+        for (const RecoveryFinding& f : p.findings) {
+            from = std::min(from, f.frame);
+            to = std::max(to, f.frame);
+        }
+        line += "      zx81scope --from " + std::to_string(from) + " --to " + std::to_string(to) +
+                " " + shell_word(report.name) + " shows it\n";
     }
     return line;
 }
