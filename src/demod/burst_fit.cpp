@@ -14,6 +14,13 @@ constexpr float level_spread = 0.08f;
 // is a stray pulse.
 constexpr float hole_score = 2.5f;
 constexpr float stray_score = 2.5f;
+// How far, as a share, a burst's period may lie from the one expected (speed changes between
+// two bursts).
+constexpr double period_drift = 0.015;
+// Before the grid is refined, straight shares lose some of a pulse: there a point holds a
+// pulse above this share of the expected level, and a burst starts above the second share.
+constexpr float coarse_pulse = 0.4f;
+constexpr float coarse_clear = 0.15f;
 // The first point of a burst scores above this.
 constexpr float clear_score = 1.f;
 // A point more than this share above the burst's level (beyond the noise) is an excess.
@@ -89,6 +96,12 @@ float first_run(const float* z, int count, float clear, int& first, int& last) {
 
 } // namespace
 
+float edge_sharpness(const BurstFit& f) {
+    if (!f.found || !(f.level > 0.f)) return 0.f;
+    auto amp = [&](int k) { return k >= 0 && k < f.points ? f.amplitude[k] : 0.f; };
+    return 0.5f * (amp(f.first) + amp(f.last) - amp(f.first - 1) - amp(f.last + 1)) / f.level;
+}
+
 float resolved_pulse_response(const SampleHistory& h, double centre, double half, float sign,
                               float& length) {
     const double reach = std::min(ambiguous_reach, 0.5 * half - 0.05);
@@ -126,6 +139,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     BurstFit f;
     f.polarity = r.polarity;
     f.period = r.period;
+    f.expected = r.period;
     f.noise = r.noise;
     const double k0 = std::ceil((r.from - r.centre) / r.period);
     f.centre0 = r.centre + k0 * r.period;
@@ -145,13 +159,15 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     }
     if (!(top > 0.f)) return f;
     const float guess = r.level > 0.f && r.level < 2.f * top ? r.level : top;
-    for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - 0.5f * guess) / guess;
+    for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
     int first = 0, last = -1;
-    if (first_run(scratch, f.points, 0.25f, first, last) <= 0.f) return f;
+    if (first_run(scratch, f.points, coarse_clear, first, last) <= 0.f) return f;
 
     // Refine phase and period from the slopes either side of the run's centres: at a distance
     // of a quarter period the response has fallen by the same amount on both sides when the
-    // centre is right, and the difference grows with the error.
+    // centre is right, and the difference grows with the error. The period's change is held
+    // back by what the expected period already says (a ridge regression), since a few noisy
+    // centres say little about it.
     for (int pass = 0; pass < 2; ++pass) {
         int n = 0;
         for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
@@ -159,34 +175,46 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         if (!(ref > 0.f)) break;
         const int inner_first = last - first >= 2 ? first + 1 : first;
         const int inner_last = last - first >= 2 ? last - 1 : last;
-        double sk = 0.0, st = 0.0, skk = 0.0, skt = 0.0;
-        int used = 0;
         const double q = 0.5 * half;
+        double ks[max_grid_points], taus[max_grid_points];
+        int used = 0;
         for (int k = inner_first; k <= inner_last; ++k) {
+            if (amp[k] < 0.5f * ref) continue;
             const double c = f.centre(k);
             const float late = sign * pulse_response(h, c + q, half, 1.f);
             const float early = sign * pulse_response(h, c - q, half, 1.f);
-            double tau = (late - early) / (8.0 * ref);
-            tau = std::max(-q, std::min(q, tau));
-            sk += k;
-            st += tau;
-            skk += static_cast<double>(k) * k;
-            skt += k * tau;
+            const double tau = (late - early) / (8.0 * ref);
+            ks[used] = k;
+            taus[used] = std::max(-q, std::min(q, tau));
             ++used;
         }
         if (used == 0) break;
-        double slope = 0.0;
-        const double spread = skk - sk * sk / used;
-        if (used >= 3 && spread > 0.0) slope = (skt - sk * st / used) / spread;
+        double mean_k = 0.0, mean_tau = 0.0;
+        for (int i = 0; i < used; ++i) {
+            mean_k += ks[i];
+            mean_tau += taus[i];
+        }
+        mean_k /= used;
+        mean_tau /= used;
+        double skk = 0.0, skt = 0.0;
+        for (int i = 0; i < used; ++i) {
+            skk += (ks[i] - mean_k) * (ks[i] - mean_k);
+            skt += (ks[i] - mean_k) * (taus[i] - mean_tau);
+        }
+        // The timing noise of one centre against how far the period may have moved.
+        const double timing = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref) + 0.05;
+        const double drift = period_drift * r.period;
+        double slope = skt / (skk + (timing * timing) / (drift * drift));
         slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
-        const double shift = st / used - slope * sk / used; // the correction at grid point 0
-        f.centre0 += shift;
+        f.centre0 += mean_tau - slope * mean_k;
         f.period += slope;
         half = 0.5 * f.period;
         for (int k = 0; k < f.points; ++k) {
             amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) /
                      static_cast<float>(2.0 * half);
         }
+        for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
+        if (first_run(scratch, f.points, coarse_clear, first, last) <= 0.f) return f;
     }
 
     // Final measure with the edges' samples resolved by value; the level from the run.
@@ -194,6 +222,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     for (int k = 0; k < f.points; ++k) {
         const float value = resolved_pulse_response(h, f.centre(k), half, sign, length[k]);
         amp[k] = length[k] > 0.f ? value / length[k] : 0.f;
+        f.amplitude[k] = amp[k];
     }
     int n = 0;
     for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
@@ -217,7 +246,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
             f.excess = true;
         }
     }
-    for (int k = 0; k < f.points; ++k) {
+    // Two and three periods out, in the pauses, nothing should be.
+    for (int k = std::max(0, f.first - 3); k <= std::min(f.points - 1, f.last + 3); ++k) {
         if ((k < f.first - 1 || k > f.last + 1) && f.z[k] > stray_score) f.stray = true;
     }
     // The noise, two and three periods into the pauses either side (the next burst starts more

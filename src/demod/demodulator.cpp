@@ -51,10 +51,14 @@ constexpr double usual_gap_periods = 16.0 / 3.0;
 // The lattice's thresholds: the envelope against the noise and against the pulses' level.
 constexpr float on_noise = 4.5f, off_noise = 3.5f;
 constexpr float on_level = 0.4f, off_level = 0.3f;
+// How the period follows the bursts' own: the share of the error taken, and of it into the
+// trend.
+constexpr double period_gain = 0.35;
+constexpr double trend_gain = 0.05;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
 // Votes (in scores) that settle the polarity.
-constexpr float polarity_settled = 25.f;
+constexpr float polarity_settled = 2.5f;
 
 } // namespace
 
@@ -76,7 +80,7 @@ class DemodulatorState {
     void failures();
     BurstFit fit_candidate(double from, double to, double centre);
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
-    void emit_pending(Join end, double period, Heard& out);
+    void emit_pending(Join end, Heard& out);
     void note_gap(double gap);
     void flush(Heard& out);
     void note_noise(double from, double to, Heard& out);
@@ -104,7 +108,8 @@ class DemodulatorState {
     // Tracking.
     bool running_ = false;
     bool have_period_ = false;
-    double period_ = 0.0;
+    double period_ = 0.0;       // the pulse period expected next (working samples)
+    double period_trend_ = 0.0; // its change from one burst to the next
     double min_period_, max_period_;
     int64_t next_acquire_ = 0;
     int failures_ = 0;
@@ -122,7 +127,8 @@ class DemodulatorState {
     int64_t lattice_index_ = 0;
     float lattice_m_[4] = {};
     int64_t lattice_fresh_ = 0; // the first lattice point whose envelope counts
-    int gather_left_ = 0;       // lattice points still to gather before the fit
+    int strong_ = 0;            // lattice points above the upper threshold since the onset
+    int weak_ = 0;              // lattice points in a row below the lower one
     double fit_floor_ = 0.0;    // no pulse centre before this: the last burst's pulses
     bool accepted_ = false;     // the last fit was taken as a burst
     bool in_candidate_ = false;
@@ -137,7 +143,6 @@ class DemodulatorState {
     bool have_pending_ = false;
     BurstFit pending_;
     Join pending_start_ = Join::none;
-    double pending_previous_period_ = 0.0; // the period of the burst before it, when joined
 
     // The noise stretch being gathered.
     bool noise_open_ = false;
@@ -253,6 +258,7 @@ bool DemodulatorState::acquire(int64_t from) {
     if (e.period <= 0.0 || e.strength < acquire_strength) return false;
     have_period_ = true;
     period_ = e.period;
+    period_trend_ = 0.0;
     failures_ = 0;
     if (noise_var_ <= 0.f) noise_var_ = floor_noise_variance(activity_);
     in_candidate_ = false;
@@ -286,21 +292,27 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
             }
         } else if (!in_candidate_) {
             if (envelope > on && lattice_index_ >= lattice_fresh_) {
-                // A burst begins: gather its phase over two periods, then fit it.
+                // Perhaps a burst: it must hold for a period before it is fitted.
                 in_candidate_ = true;
-                gather_left_ = 8;
+                strong_ = 0;
+                weak_ = 0;
                 candidate_first_ = lattice_pos_;
-                candidate_ref_index_ = lattice_index_ - 3;
-                candidate_ref_ = lattice_pos_ - 3.0 * stride;
+                candidate_ref_index_ = lattice_index_;
+                candidate_ref_ = lattice_pos_;
                 candidate_re_ = 0.0;
                 candidate_im_ = 0.0;
-                for (int64_t j = candidate_ref_index_; j <= lattice_index_; ++j) {
-                    add_phase(j, lattice_m_[j & 3]);
-                }
             }
-        } else {
-            add_phase(lattice_index_, m);
-            if (--gather_left_ == 0) {
+        }
+        if (in_candidate_) {
+            // The phase from the strong points only: a burst's, not the pause's noise.
+            if (envelope > on) {
+                add_phase(lattice_index_, m);
+                ++strong_;
+                weak_ = 0;
+            } else if (envelope < off && ++weak_ >= 3) {
+                in_candidate_ = false; // a blip of noise
+            }
+            if (in_candidate_ && strong_ >= 8) {
                 close_candidate(out);
                 continue; // the lattice has moved on
             }
@@ -343,13 +355,19 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     r.polarity = -1;
     r.centre = centre + 0.5 * period_;
     const BurstFit low_first = fit_burst(history_, r);
-    const float vote = high_first.score - low_first.score;
+    // The right polarity puts whole pulses at the burst's edges, the wrong one half pulses.
+    const float vote = edge_sharpness(high_first) - edge_sharpness(low_first);
     if (high_first.found && low_first.found) {
-        polarity_votes_ += std::max(-10.f, std::min(10.f, vote));
+        polarity_votes_ += std::max(-1.f, std::min(1.f, vote));
         if (polarity_votes_ > polarity_settled) polarity_ = 1;
         if (polarity_votes_ < -polarity_settled) polarity_ = -1;
     }
-    return vote >= 0.f ? high_first : low_first;
+    // Unsettled, a close call goes the way the votes lean, so that a recording whose pulses
+    // look the same either way (unipolar) keeps one grid.
+    const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
+    if (!low_first.found) return high_first;
+    if (!high_first.found) return low_first;
+    return vote + lean >= 0.f ? high_first : low_first;
 }
 
 void DemodulatorState::close_candidate(Heard& out) {
@@ -358,7 +376,7 @@ void DemodulatorState::close_candidate(Heard& out) {
     // The response's positive peak: where the quarter-period lattice's fundamental peaks.
     const double phase = std::atan2(candidate_im_, candidate_re_);
     const double centre = candidate_ref_ - phase / (2.0 * pi) * period_;
-    const double from = std::max(candidate_first_ - 2.0 * period_, fit_floor_);
+    const double from = std::max(candidate_first_ - 3.0 * period_, fit_floor_);
     const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
     const BurstFit fit = fit_candidate(from, to, centre);
     if (fit.found && fit.last >= fit.points - 2) {
@@ -410,37 +428,34 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     }
     const double first = fit.centre(fit.first), last = fit.centre(fit.last);
     if (noise_open_ && noise_to_ <= first) close_noise(out);
-    if (fit.pulses() >= 3) period_ += 0.5 * (fit.period - period_);
+    if (fit.pulses() >= 3) {
+        // The speed, followed with its trend (wow changes it steadily for many bits).
+        const double weight = fit.pulses() >= 8 ? 1.0 : 0.5;
+        const double error = fit.period - period_;
+        period_ += period_gain * weight * error;
+        period_trend_ += trend_gain * weight * error;
+        const double limit = 0.02 * period_;
+        period_trend_ = std::max(-limit, std::min(limit, period_trend_));
+    }
+    period_ += period_trend_;
     level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
     last_burst_end_ = last;
 
     BurstFit next = fit;
     Join start = Join::none;
-    double previous_period = 0.0;
     if (have_pending_) {
-        const PauseLink link =
-            link_pause(pending_, next, usual_gap_, long_gap_s * working_rate_);
+        const PauseLink link = link_pause(pending_, next, next.expected, usual_gap_,
+                                          long_gap_s * working_rate_);
         apply_link(link, pending_, next);
-        if (link.join == Join::regular && link.move_end == 0 && link.move_start == 0) {
+        if (polarity_ != 0 && link.join == Join::regular && link.move_end == 0 &&
+            link.move_start == 0) {
             note_gap(link.gap);
         }
-        double sum = 0.0;
-        int n = 0;
-        if (pending_start_ == Join::regular && pending_previous_period_ > 0.0) {
-            sum += pending_previous_period_;
-            ++n;
-        }
-        if (link.join == Join::regular) {
-            sum += next.period;
-            ++n;
-        }
         start = link.join;
-        previous_period = pending_.period;
-        emit_pending(link.join, n > 0 ? sum / n : period_, out);
+        emit_pending(link.join, out);
     }
     pending_ = next;
     pending_start_ = start;
-    pending_previous_period_ = start == Join::regular ? previous_period : 0.0;
     have_pending_ = true;
 }
 
@@ -461,21 +476,17 @@ void DemodulatorState::note_gap(double gap) {
     }
 }
 
-void DemodulatorState::emit_pending(Join end, double period, Heard& out) {
+void DemodulatorState::emit_pending(Join end, Heard& out) {
     if (!have_pending_) return;
     have_pending_ = false;
     if (pending_.first > pending_.last) return; // moved away entirely
-    out.bits.push_back(decide_bit(pending_, pending_start_, end, period, factor_));
+    out.bits.push_back(decide_bit(pending_, pending_start_, end, factor_));
 }
 
 void DemodulatorState::flush(Heard& out) {
     if (in_candidate_) close_candidate(out);
     in_tone_ = false;
-    emit_pending(Join::none,
-                 pending_start_ == Join::regular && pending_previous_period_ > 0.0
-                     ? pending_previous_period_
-                     : period_,
-                 out);
+    emit_pending(Join::none, out);
     close_noise(out);
 }
 
