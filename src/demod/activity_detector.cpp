@@ -10,6 +10,8 @@ constexpr float loud_factor = 4.f;
 constexpr float loud_again_factor = 2.5f;
 // A chunk quieter than the floor pulls it down by this share of the difference.
 constexpr float fall_share = 0.25f;
+// Each quiet chunk's share in the quiet chunks' mean.
+constexpr float quiet_share = 1.f / 16.f;
 // The floor may double in this many seconds of steady sound.
 constexpr double doubling_seconds = 0.1;
 } // namespace
@@ -43,6 +45,10 @@ bool chunk_is_loud(ActivityDetector& d, float energy) {
     const bool loud = per_sample > loud_factor * floor ||
                       (per_sample > loud_again_factor * floor && !d.quiet_before);
     d.quiet_before = per_sample <= loud_again_factor * floor;
+    if (!loud) {
+        d.quiet_mean = d.quiet_mean > 0.f ? d.quiet_mean + (per_sample - d.quiet_mean) * quiet_share
+                                          : per_sample;
+    }
     if (per_sample < d.floor) {
         d.floor += fall_share * (per_sample - d.floor);
     } else if (per_sample < 2.f * d.floor) {

@@ -21,6 +21,10 @@ constexpr double period_drift = 0.015;
 // pulse above this share of the expected level, and a burst starts above the second share.
 constexpr float coarse_pulse = 0.4f;
 constexpr float coarse_clear = 0.15f;
+// A coarse run scoring this much per point was found at a good phase.
+constexpr float good_phase = 0.35f;
+// A burst is judged against at least this share of the level expected.
+constexpr float least_level = 0.7f;
 // The first point of a burst scores above this.
 constexpr float clear_score = 1.f;
 // A point more than this share above the burst's level (beyond the noise) is an excess.
@@ -77,8 +81,8 @@ float best_run(const float* z, int from, int to, int& first, int& last) {
     return best;
 }
 
-// The first burst among the scores: the stretch from the first clearly positive point up to
-// two points in a row without a pulse, and the best run within it (a point either side).
+// The first burst among the scores: the stretch around the first clearly positive point, up
+// to two points in a row without a pulse on either side, cut to its best run.
 float first_run(const float* z, int count, float clear, int& first, int& last) {
     int start = 0;
     while (start < count && z[start] <= clear) ++start;
@@ -91,7 +95,8 @@ float first_run(const float* z, int count, float clear, int& first, int& last) {
     while (end + 1 < count && !(z[end + 1] < 0.f && (end + 2 >= count || z[end + 2] < 0.f))) {
         ++end;
     }
-    return best_run(z, start > 0 ? start - 1 : 0, end + 1 < count ? end + 1 : end, first, last);
+    while (start > 0 && !(z[start - 1] < 0.f && (start < 2 || z[start - 2] < 0.f))) --start;
+    return best_run(z, start, end, first, last);
 }
 
 } // namespace
@@ -150,18 +155,58 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     float amp[max_grid_points];
     float scratch[max_grid_points];
 
-    // Coarse: straight shares at the hinted grid, a run against half the expected level.
+    // Coarse: straight shares at the hinted grid, a run against part of the expected level.
+    // A hint that missed the phase by a quarter period or more sees weak pulses or none: then
+    // the other quarters are tried, and the one that finds the earliest burst wins.
     double half = 0.5 * f.period;
-    float top = 0.f;
+    int first = 0, last = -1;
+    float guess = r.level;
+    const double hinted = f.centre0;
+    // Per quarter: where its first run starts and how well it scores.
+    int starts[4], ends[4];
+    float scores[4] = {0.f, 0.f, 0.f, 0.f}, guesses[4] = {};
+    int tried = 0;
+    for (int quarter = 0; quarter < 4; ++quarter, ++tried) {
+        f.centre0 = hinted + quarter * 0.25 * f.period;
+        float top = 0.f;
+        for (int k = 0; k < f.points; ++k) {
+            amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) / static_cast<float>(2.0 * half);
+            top = std::max(top, amp[k]);
+        }
+        if (!(top > 0.f)) continue;
+        guesses[quarter] = r.level > 0.f ? r.level : top;
+        for (int k = 0; k < f.points; ++k) {
+            scratch[k] = (amp[k] - coarse_pulse * guesses[quarter]) / guesses[quarter];
+        }
+        scores[quarter] = first_run(scratch, f.points, coarse_clear, starts[quarter], ends[quarter]);
+        // A run whose pulses are mostly near the level: the hint was good.
+        if (quarter == 0 && scores[0] >= good_phase * static_cast<float>(ends[0] - starts[0] + 1)) {
+            tried = 1;
+            break;
+        }
+    }
+    // The best among the quarters whose first burst starts with the earliest.
+    int earliest = f.points;
+    for (int q = 0; q < tried; ++q) {
+        if (scores[q] > 0.f) earliest = std::min(earliest, starts[q]);
+    }
+    int best = -1;
+    for (int q = 0; q < tried; ++q) {
+        if (scores[q] > 0.f && starts[q] <= earliest + 2 && (best < 0 || scores[q] > scores[best])) {
+            best = q;
+        }
+    }
+    if (best < 0) return f;
+    const int best_first = starts[best];
+    first = starts[best];
+    last = ends[best];
+    guess = guesses[best];
+    const double best_centre = hinted + best * 0.25 * f.period;
+    (void)best_first;
+    f.centre0 = best_centre;
     for (int k = 0; k < f.points; ++k) {
         amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) / static_cast<float>(2.0 * half);
-        top = std::max(top, amp[k]);
     }
-    if (!(top > 0.f)) return f;
-    const float guess = r.level > 0.f && r.level < 2.f * top ? r.level : top;
-    for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
-    int first = 0, last = -1;
-    if (first_run(scratch, f.points, coarse_clear, first, last) <= 0.f) return f;
 
     // Refine phase and period from the slopes either side of the run's centres: at a distance
     // of a quarter period the response has fallen by the same amount on both sides when the
@@ -227,6 +272,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     int n = 0;
     for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
     f.level = median(scratch, n);
+    // A few points of noise make their own low level: judge against the bursts' level too.
+    f.level = std::max(f.level, least_level * r.level);
     if (!(f.level > 0.f)) return f;
     const float noise2 = r.noise * r.noise;
     const float spread2 = (level_spread * f.level) * (level_spread * f.level);

@@ -75,7 +75,7 @@ class DemodulatorState {
     bool acquire(int64_t from);
     void run_lattice(double until, Heard& out);
     void close_candidate(Heard& out);
-    void add_phase(int64_t index, float m);
+    void add_phase(int64_t at, float m);
     void restart_lattice(double at);
     void failures();
     BurstFit fit_candidate(double from, double to, double centre);
@@ -117,6 +117,7 @@ class DemodulatorState {
     int polarity_ = 0;
     float polarity_votes_ = 0.f;
     float noise_var_ = 0.f; // per working sample
+    int bursts_ = 0;        // bursts that measured the noise
     float level_ = 0.f;     // the pulses' amplitude per working sample
     double usual_gap_ = usual_gap_periods;
     std::vector<double> gaps_;
@@ -135,7 +136,6 @@ class DemodulatorState {
     bool in_tone_ = false;
     double candidate_first_ = 0.0;
     double candidate_ref_ = 0.0;
-    int64_t candidate_ref_index_ = 0;
     double candidate_re_ = 0.0, candidate_im_ = 0.0;
     int below_ = 0; // lattice points in a row below the lower threshold, ending a tone
 
@@ -260,7 +260,7 @@ bool DemodulatorState::acquire(int64_t from) {
     period_ = e.period;
     period_trend_ = 0.0;
     failures_ = 0;
-    if (noise_var_ <= 0.f) noise_var_ = floor_noise_variance(activity_);
+    if (noise_var_ <= 0.f) noise_var_ = std::max(quiet_noise_variance(activity_), activity_.floor_min);
     in_candidate_ = false;
     in_tone_ = false;
     return true;
@@ -297,7 +297,6 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
                 strong_ = 0;
                 weak_ = 0;
                 candidate_first_ = lattice_pos_;
-                candidate_ref_index_ = lattice_index_;
                 candidate_ref_ = lattice_pos_;
                 candidate_re_ = 0.0;
                 candidate_im_ = 0.0;
@@ -306,13 +305,13 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         if (in_candidate_) {
             // The phase from the strong points only: a burst's, not the pause's noise.
             if (envelope > on) {
-                add_phase(lattice_index_, m);
+                add_phase(t, m);
                 ++strong_;
                 weak_ = 0;
-            } else if (envelope < off && ++weak_ >= 3) {
+            } else if (envelope < off && ++weak_ >= 5) {
                 in_candidate_ = false; // a blip of noise
             }
-            if (in_candidate_ && strong_ >= 8) {
+            if (in_candidate_ && strong_ >= 6) {
                 close_candidate(out);
                 continue; // the lattice has moved on
             }
@@ -322,13 +321,12 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
     }
 }
 
-void DemodulatorState::add_phase(int64_t index, float m) {
-    switch ((index - candidate_ref_index_) & 3) {
-    case 0: candidate_re_ += m; break;
-    case 1: candidate_im_ -= m; break;
-    case 2: candidate_re_ -= m; break;
-    default: candidate_im_ += m; break;
-    }
+void DemodulatorState::add_phase(int64_t at, float m) {
+    // The lattice's points lie on whole samples: each turns by its own position's phase.
+    const double pi = 3.14159265358979323846;
+    const double angle = 2.0 * pi * (static_cast<double>(at) - candidate_ref_) / period_;
+    candidate_re_ += m * std::cos(angle);
+    candidate_im_ -= m * std::sin(angle);
 }
 
 void DemodulatorState::restart_lattice(double at) {
@@ -380,12 +378,17 @@ void DemodulatorState::close_candidate(Heard& out) {
     const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
     const BurstFit fit = fit_candidate(from, to, centre);
     if (fit.found && fit.last >= fit.points - 2) {
-        // Pulses to the end of the window: a tone, not a bit.
-        note_noise(candidate_first_ - period_, to, out);
-        failures();
-        in_tone_ = true;
-        below_ = 0;
-        restart_lattice(to - period_);
+        if (fit.pulses() >= max_burst_pulses) {
+            // Pulses to the end of the window: a tone, not a bit.
+            note_noise(candidate_first_ - period_, to, out);
+            failures();
+            in_tone_ = true;
+            below_ = 0;
+            restart_lattice(to - period_);
+        } else {
+            // The first burst is at the window's end: the onset was noise; look again there.
+            restart_lattice(fit.centre(fit.first) - 2.0 * period_);
+        }
         return;
     }
     take_fit(fit, candidate_first_ - period_, candidate_first_ + period_, out);
@@ -421,7 +424,8 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     failures_ = 0;
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
-        const float share = fit.pause_points / 16.f;
+        const float share = fit.pause_points / (bursts_ < 8 ? 4.f : 16.f);
+        ++bursts_;
         const float cap = 16.f * noise_var_;
         noise_var_ += (std::min(fit.pause_power, cap) - noise_var_) * share;
         if (noise_var_ < activity_.floor_min) noise_var_ = activity_.floor_min;
