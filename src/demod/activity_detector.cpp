@@ -30,9 +30,17 @@ ActivityDetector make_activity_detector(int working_rate) {
 }
 
 float chunk_energy(const SampleHistory& history, int64_t from, int chunk, int lag) {
+    // The chunk lies whole in the ring (its start is a multiple of its size); the lagged
+    // samples before it may not, at the ring's start.
     float sum = 0.f;
-    for (int i = 0; i < chunk; ++i) {
+    int i = 0;
+    for (; i < lag && i < chunk; ++i) {
         const auto d = static_cast<float>(history.sample(from + i) - history.sample(from + i - lag));
+        sum += d * d;
+    }
+    const int32_t* x = history.samples_from(from);
+    for (; i < chunk; ++i) {
+        const auto d = static_cast<float>(x[i] - x[i - lag]);
         sum += d * d;
     }
     return sum;

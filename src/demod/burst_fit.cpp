@@ -1,12 +1,12 @@
 #include "demod/burst_fit.h"
 
+#include "demod/pulse_grid.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// A sample whose middle lies within this distance of an edge is counted by its value.
-constexpr double ambiguous_reach = 0.4;
 // The share of its own level by which a burst's pulses may differ without noise (pulse shape,
 // clipping, sampling).
 constexpr float level_spread = 0.08f;
@@ -21,6 +21,10 @@ constexpr double period_drift = 0.015;
 // pulse above this share of the expected level, and a burst starts above the second share.
 constexpr float coarse_pulse = 0.4f;
 constexpr float coarse_clear = 0.15f;
+// How far an edge on a whole sample moves a centre's estimate (samples, RMS).
+constexpr double sampling_jitter = 0.3;
+// A refinement moving the grid less than this (samples) is not repeated.
+constexpr double settled_shift = 0.15;
 // A coarse run scoring this much per point was found at a good phase.
 constexpr float good_phase = 0.35f;
 // A burst is judged against at least this share of the level expected.
@@ -30,34 +34,15 @@ constexpr float clear_score = 1.f;
 // A point more than this share above the burst's level (beyond the noise) is an excess.
 constexpr float excess_share = 0.7f;
 
+// The median of a few values (reordered).
 float median(float* values, int count) {
-    std::nth_element(values, values + count / 2, values + count);
-    float m = values[count / 2];
-    if (count % 2 == 0) {
-        m = 0.5f * (m + *std::max_element(values, values + count / 2));
+    for (int i = 1; i < count; ++i) {
+        const float v = values[i];
+        int j = i;
+        for (; j > 0 && values[j - 1] > v; --j) values[j] = values[j - 1];
+        values[j] = v;
     }
-    return m;
-}
-
-// Where an edge at `position` falls: the last sample wholly before it plus one (`left_end`),
-// the first wholly after it (`right_start`); a sample in between is ambiguous.
-struct Edge {
-    int64_t left_end;
-    int64_t right_start;
-};
-
-Edge place_edge(double position, double reach) {
-    auto j = static_cast<int64_t>(position);
-    if (static_cast<double>(j) > position) --j;
-    const double d = position - (static_cast<double>(j) + 0.5);
-    if (d >= reach) return {j + 1, j + 1};
-    if (d <= -reach) return {j, j};
-    return {j, j + 1};
-}
-
-int32_t window(const SampleHistory& h, int64_t from, int64_t to) {
-    if (to <= from) return 0;
-    return static_cast<int32_t>(h.sum_before(to) - h.sum_before(from));
+    return count % 2 == 1 ? values[count / 2] : 0.5f * (values[count / 2 - 1] + values[count / 2]);
 }
 
 // The best run of consecutive scores within [from, to]: first and last index and the total.
@@ -107,38 +92,51 @@ float edge_sharpness(const BurstFit& f) {
     return 0.5f * (amp(f.first) + amp(f.last) - amp(f.first - 1) - amp(f.last + 1)) / f.level;
 }
 
-float resolved_pulse_response(const SampleHistory& h, double centre, double half, float sign,
-                              float& length) {
-    const double reach = std::min(ambiguous_reach, 0.5 * half - 0.05);
-    const Edge a = place_edge(centre - half, reach > 0.0 ? reach : 0.0);
-    const Edge b = place_edge(centre, reach > 0.0 ? reach : 0.0);
-    const Edge c = place_edge(centre + half, reach > 0.0 ? reach : 0.0);
-    float value = sign * (static_cast<float>(window(h, a.right_start, b.left_end)) -
-                          static_cast<float>(window(h, b.right_start, c.left_end)));
-    float count = static_cast<float>(std::max<int64_t>(0, b.left_end - a.right_start) +
-                                     std::max<int64_t>(0, c.left_end - b.right_start));
-    if (a.left_end != a.right_start) {
-        // Before the high half: the previous low half (or silence), or this high half.
-        const float x = sign * static_cast<float>(h.sample(a.left_end));
-        if (x > 0.f) {
-            value += x;
-            count += 1.f;
+namespace {
+
+// The grid's coarse amplitudes (straight shares), computed as far as they are needed, a few
+// points at a time.
+struct CoarseGrid {
+    const SampleHistory& history;
+    const BurstFit& fit;
+    float sign;
+    float* amp;
+    int evaluated = 0;
+
+    float at(int k) {
+        if (k >= evaluated) {
+            const int to = std::min(fit.points - 1, std::max(k, evaluated + 7));
+            grid_responses(history, fit.centre0, fit.period, evaluated, to, sign, amp);
+            const auto window = static_cast<float>(fit.period);
+            for (int i = evaluated; i <= to; ++i) amp[i] /= window;
+            evaluated = to + 1;
         }
+        return amp[k];
     }
-    if (b.left_end != b.right_start) {
-        value += std::fabs(static_cast<float>(h.sample(b.left_end)));
-        count += 1.f;
+};
+
+// The first run of the coarse grid against `guess`, evaluating only what it needs: the first
+// clearly positive point, the stretch around it up to two points in a row without a pulse,
+// cut to its best run.
+float coarse_first_run(CoarseGrid& g, float guess, int& first, int& last) {
+    const int count = g.fit.points;
+    auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) / guess; };
+    int start = 0;
+    while (start < count && score(start) <= coarse_clear) ++start;
+    if (start == count) return 0.f;
+    int end = start;
+    while (end + 1 < count && !(score(end + 1) < 0.f && (end + 2 >= count || score(end + 2) < 0.f))) {
+        ++end;
     }
-    if (c.left_end != c.right_start) {
-        const float x = sign * static_cast<float>(h.sample(c.left_end));
-        if (x < 0.f) {
-            value -= x;
-            count += 1.f;
-        }
+    while (start > 0 && !(score(start - 1) < 0.f && (start < 2 || score(start - 2) < 0.f))) {
+        --start;
     }
-    length = count;
-    return value;
+    float z[max_grid_points];
+    for (int k = start; k <= end; ++k) z[k] = score(k);
+    return best_run(z, start, end, first, last);
 }
+
+} // namespace
 
 BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     BurstFit f;
@@ -154,38 +152,34 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     const auto sign = static_cast<float>(r.polarity);
     float amp[max_grid_points];
     float scratch[max_grid_points];
+    double half = 0.5 * f.period;
 
     // Coarse: straight shares at the hinted grid, a run against part of the expected level.
     // A hint that missed the phase by a quarter period or more sees weak pulses or none: then
-    // the other quarters are tried, and the one that finds the earliest burst wins.
-    double half = 0.5 * f.period;
-    int first = 0, last = -1;
+    // the other quarters are tried, and among those that find the earliest burst the best one
+    // wins.
     float guess = r.level;
+    if (!(guess > 0.f)) {
+        // No level known yet: the strongest point of the window.
+        CoarseGrid g{h, f, sign, amp};
+        for (int k = 0; k < f.points; ++k) guess = std::max(guess, g.at(k));
+        if (!(guess > 0.f)) return f;
+    }
     const double hinted = f.centre0;
-    // Per quarter: where its first run starts and how well it scores.
-    int starts[4], ends[4];
-    float scores[4] = {0.f, 0.f, 0.f, 0.f}, guesses[4] = {};
+    int starts[4] = {}, ends[4] = {};
+    float scores[4] = {};
     int tried = 0;
-    for (int quarter = 0; quarter < 4; ++quarter, ++tried) {
+    for (int quarter = 0; quarter < 4; ++quarter) {
         f.centre0 = hinted + quarter * 0.25 * f.period;
-        float top = 0.f;
-        for (int k = 0; k < f.points; ++k) {
-            amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) / static_cast<float>(2.0 * half);
-            top = std::max(top, amp[k]);
-        }
-        if (!(top > 0.f)) continue;
-        guesses[quarter] = r.level > 0.f ? r.level : top;
-        for (int k = 0; k < f.points; ++k) {
-            scratch[k] = (amp[k] - coarse_pulse * guesses[quarter]) / guesses[quarter];
-        }
-        scores[quarter] = first_run(scratch, f.points, coarse_clear, starts[quarter], ends[quarter]);
+        CoarseGrid g{h, f, sign, amp};
+        scores[quarter] = coarse_first_run(g, guess, starts[quarter], ends[quarter]);
+        tried = quarter + 1;
         // A run whose pulses are mostly near the level: the hint was good.
-        if (quarter == 0 && scores[0] >= good_phase * static_cast<float>(ends[0] - starts[0] + 1)) {
-            tried = 1;
+        if (quarter == 0 &&
+            scores[0] >= good_phase * static_cast<float>(ends[0] - starts[0] + 1)) {
             break;
         }
     }
-    // The best among the quarters whose first burst starts with the earliest.
     int earliest = f.points;
     for (int q = 0; q < tried; ++q) {
         if (scores[q] > 0.f) earliest = std::min(earliest, starts[q]);
@@ -197,23 +191,41 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         }
     }
     if (best < 0) return f;
-    const int best_first = starts[best];
-    first = starts[best];
-    last = ends[best];
-    guess = guesses[best];
-    const double best_centre = hinted + best * 0.25 * f.period;
-    (void)best_first;
-    f.centre0 = best_centre;
-    for (int k = 0; k < f.points; ++k) {
-        amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) / static_cast<float>(2.0 * half);
-    }
+    int first = starts[best], last = ends[best];
+    f.centre0 = hinted + best * 0.25 * f.period;
+
+    // From here on only the run and three points either side matter; the range grows when the
+    // run does.
+    int lo = std::max(0, first - 3);
+    int hi = std::min(f.points - 1, last + 3);
+    auto measure_coarse = [&] {
+        grid_responses(h, f.centre0, f.period, lo, hi, sign, amp);
+        for (int k = lo; k <= hi; ++k) amp[k] /= static_cast<float>(f.period);
+    };
+    measure_coarse();
+    // The run in the range, the range widened until it holds three points either side.
+    auto find_run = [&]() -> bool {
+        for (;;) {
+            for (int k = lo; k <= hi; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
+            int a0 = 0, a1 = -1;
+            if (first_run(scratch + lo, hi - lo + 1, coarse_clear, a0, a1) <= 0.f) return false;
+            first = lo + a0;
+            last = lo + a1;
+            const int want_lo = std::max(0, first - 3), want_hi = std::min(f.points - 1, last + 3);
+            if (want_lo >= lo && want_hi <= hi) return true;
+            lo = std::min(lo, want_lo);
+            hi = std::max(hi, want_hi);
+            measure_coarse();
+        }
+    };
+    if (!find_run()) return f;
 
     // Refine phase and period from the slopes either side of the run's centres: at a distance
     // of a quarter period the response has fallen by the same amount on both sides when the
     // centre is right, and the difference grows with the error. The period's change is held
     // back by what the expected period already says (a ridge regression), since a few noisy
     // centres say little about it.
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < refine_passes; ++pass) {
         int n = 0;
         for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
         const float ref = median(scratch, n);
@@ -221,14 +233,13 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         const int inner_first = last - first >= 2 ? first + 1 : first;
         const int inner_last = last - first >= 2 ? last - 1 : last;
         const double q = 0.5 * half;
+        float slopes[max_grid_points];
+        grid_slopes(h, f.centre0, f.period, inner_first, inner_last, sign, slopes);
         double ks[max_grid_points], taus[max_grid_points];
         int used = 0;
         for (int k = inner_first; k <= inner_last; ++k) {
             if (amp[k] < 0.5f * ref) continue;
-            const double c = f.centre(k);
-            const float late = sign * pulse_response(h, c + q, half, 1.f);
-            const float early = sign * pulse_response(h, c - q, half, 1.f);
-            const double tau = (late - early) / (8.0 * ref);
+            const double tau = slopes[k] / (8.0 * ref);
             ks[used] = k;
             taus[used] = std::max(-q, std::min(q, tau));
             ++used;
@@ -247,26 +258,31 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
             skt += (ks[i] - mean_k) * (taus[i] - mean_tau);
         }
         // The timing noise of one centre against how far the period may have moved.
-        const double timing = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref) + 0.05;
+        // (Noise, and the sampling: square pulses put their edges on whole samples, which
+        // moves each centre's estimate by up to a third of a sample.)
+        const double noisy = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref);
+        const double timing = std::sqrt(noisy * noisy + sampling_jitter * sampling_jitter);
         const double drift = period_drift * r.period;
         double slope = skt / (skk + (timing * timing) / (drift * drift));
         slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
         f.centre0 += mean_tau - slope * mean_k;
         f.period += slope;
         half = 0.5 * f.period;
-        for (int k = 0; k < f.points; ++k) {
-            amp[k] = sign * pulse_response(h, f.centre(k), half, 1.f) /
-                     static_cast<float>(2.0 * half);
-        }
-        for (int k = 0; k < f.points; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
-        if (first_run(scratch, f.points, coarse_clear, first, last) <= 0.f) return f;
+        // A small correction needs no second look.
+        const bool settled = std::fabs(mean_tau) < settled_shift && std::fabs(slope) < settled_shift / (last - first + 1);
+        measure_coarse();
+        if (!find_run()) return f;
+        if (settled) break;
     }
 
     // Final measure with the edges' samples resolved by value; the level from the run.
     float length[max_grid_points];
-    for (int k = 0; k < f.points; ++k) {
-        const float value = resolved_pulse_response(h, f.centre(k), half, sign, length[k]);
-        amp[k] = length[k] > 0.f ? value / length[k] : 0.f;
+    float linear[max_grid_points];
+    float value[max_grid_points];
+    grid_resolved(h, f.centre0, f.period, lo, hi, sign, value, length);
+    for (int k = lo; k <= hi; ++k) {
+        linear[k] = amp[k];
+        amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
         f.amplitude[k] = amp[k];
     }
     int n = 0;
@@ -277,12 +293,15 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     if (!(f.level > 0.f)) return f;
     const float noise2 = r.noise * r.noise;
     const float spread2 = (level_spread * f.level) * (level_spread * f.level);
-    for (int k = 0; k < f.points; ++k) {
+    for (int k = lo; k <= hi; ++k) {
         const float len = length[k] > 0.5f ? length[k] : 0.5f;
         f.z[k] = (amp[k] - 0.5f * f.level) / std::sqrt(noise2 / len + spread2);
     }
-    f.score = first_run(f.z, f.points, clear_score, f.first, f.last);
+    int a0 = 0, a1 = -1;
+    f.score = first_run(f.z + lo, hi - lo + 1, clear_score, a0, a1);
     if (f.score <= 0.f) return f;
+    f.first = lo + a0;
+    f.last = lo + a1;
     f.found = true;
     for (int k = f.first + 1; k < f.last; ++k) {
         if (f.z[k] < -hole_score) ++f.holes;
@@ -293,17 +312,13 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
             f.excess = true;
         }
     }
-    // Two and three periods out, in the pauses, nothing should be.
-    for (int k = std::max(0, f.first - 3); k <= std::min(f.points - 1, f.last + 3); ++k) {
-        if ((k < f.first - 1 || k > f.last + 1) && f.z[k] > stray_score) f.stray = true;
-    }
-    // The noise, two and three periods into the pauses either side (the next burst starts more
-    // than four periods away): points the burst chose, so the noise did not pick them.
+    // Two and three periods out, in the pauses, nothing should be: a pulse there is a stray,
+    // and the responses there are the noise (at points the burst chose, not the noise).
     float power = 0.f;
-    for (int k = std::max(0, f.first - 3); k <= std::min(f.points - 1, f.last + 3); ++k) {
+    for (int k = std::max(lo, f.first - 3); k <= std::min(hi, f.last + 3); ++k) {
         if (k >= f.first - 1 && k <= f.last + 1) continue;
-        const float m = pulse_response(h, f.centre(k), half, 1.f);
-        power += m * m / static_cast<float>(2.0 * half);
+        if (f.z[k] > stray_score) f.stray = true;
+        power += linear[k] * linear[k] * static_cast<float>(2.0 * half);
         ++f.pause_points;
     }
     if (f.pause_points > 0) f.pause_power = power / static_cast<float>(f.pause_points);

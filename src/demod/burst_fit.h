@@ -70,8 +70,3 @@ float edge_sharpness(const BurstFit& fit);
 /// Fits the grid to the burst the request describes.
 BurstFit fit_burst(const SampleHistory& history, const FitRequest& request);
 
-/// The pulse response of the signal times `sign` at `centre`, with the samples cut by the
-/// three edges (at the centre and half a period either side) counted on the side their value
-/// belongs to; `length` receives the number of samples weighed.
-float resolved_pulse_response(const SampleHistory& history, double centre, double half,
-                              float sign, float& length);

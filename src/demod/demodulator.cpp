@@ -24,6 +24,7 @@
 
 namespace {
 
+constexpr double pi = 3.14159265358979323846;
 constexpr int history_log2 = 15;
 constexpr std::size_t piece_samples = 4096; // working samples per step
 
@@ -122,6 +123,7 @@ class DemodulatorState {
     double usual_gap_ = usual_gap_periods;
     std::vector<double> gaps_;
     std::size_t gap_next_ = 0;
+    unsigned gaps_noted_ = 0;
 
     // The lattice.
     double lattice_pos_ = 0.0;
@@ -137,6 +139,9 @@ class DemodulatorState {
     double candidate_first_ = 0.0;
     double candidate_ref_ = 0.0;
     double candidate_re_ = 0.0, candidate_im_ = 0.0;
+    int64_t phase_at_ = 0;                // the sample the phasor below stands at
+    double phase_re_ = 1.0, phase_im_ = 0.0; // e^(i 2 pi (phase_at_ - ref) / period)
+    double step_re_ = 1.0, step_im_ = 0.0;   // its turn per sample
     int below_ = 0; // lattice points in a row below the lower threshold, ending a tone
 
     // The burst waiting for its next neighbour.
@@ -271,7 +276,7 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         const double stride = 0.25 * period_;
         const auto half = std::max<int64_t>(1, std::llround(0.5 * period_));
         const auto window = static_cast<float>(2 * half);
-        const auto t = static_cast<int64_t>(std::llround(lattice_pos_));
+        const auto t = static_cast<int64_t>(lattice_pos_ + 0.5); // positions are positive
         const auto m = static_cast<float>(static_cast<int32_t>(
             2u * history_.sum_before(t) - history_.sum_before(t - half) -
             history_.sum_before(t + half)));
@@ -297,9 +302,14 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
                 strong_ = 0;
                 weak_ = 0;
                 candidate_first_ = lattice_pos_;
-                candidate_ref_ = lattice_pos_;
+                candidate_ref_ = static_cast<double>(t);
                 candidate_re_ = 0.0;
                 candidate_im_ = 0.0;
+                phase_at_ = t;
+                phase_re_ = 1.0;
+                phase_im_ = 0.0;
+                step_re_ = std::cos(2.0 * pi / period_);
+                step_im_ = std::sin(2.0 * pi / period_);
             }
         }
         if (in_candidate_) {
@@ -322,11 +332,16 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
 }
 
 void DemodulatorState::add_phase(int64_t at, float m) {
-    // The lattice's points lie on whole samples: each turns by its own position's phase.
-    const double pi = 3.14159265358979323846;
-    const double angle = 2.0 * pi * (static_cast<double>(at) - candidate_ref_) / period_;
-    candidate_re_ += m * std::cos(angle);
-    candidate_im_ -= m * std::sin(angle);
+    // The lattice's points lie on whole samples: each turns by its own position's phase, from
+    // the last one's by a whole number of samples.
+    while (phase_at_ < at) {
+        const double re = phase_re_ * step_re_ - phase_im_ * step_im_;
+        phase_im_ = phase_re_ * step_im_ + phase_im_ * step_re_;
+        phase_re_ = re;
+        ++phase_at_;
+    }
+    candidate_re_ += m * phase_re_;
+    candidate_im_ -= m * phase_im_;
 }
 
 void DemodulatorState::restart_lattice(double at) {
@@ -370,7 +385,6 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
 
 void DemodulatorState::close_candidate(Heard& out) {
     in_candidate_ = false;
-    const double pi = 3.14159265358979323846;
     // The response's positive peak: where the quarter-period lattice's fundamental peaks.
     const double phase = std::atan2(candidate_im_, candidate_re_);
     const double centre = candidate_ref_ - phase / (2.0 * pi) * period_;
@@ -471,7 +485,7 @@ void DemodulatorState::note_gap(double gap) {
         gaps_[gap_next_] = gap;
         gap_next_ = (gap_next_ + 1) % gaps_.size();
     }
-    if (gaps_.size() >= 5) {
+    if (gaps_.size() >= 5 && ++gaps_noted_ % 4 == 0) {
         double sorted[9];
         std::copy(gaps_.begin(), gaps_.end(), sorted);
         const auto n = static_cast<long>(gaps_.size());
