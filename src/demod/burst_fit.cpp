@@ -23,8 +23,6 @@ constexpr float coarse_pulse = 0.4f;
 constexpr float coarse_clear = 0.15f;
 // How far an edge on a whole sample moves a centre's estimate (samples, RMS).
 constexpr double sampling_jitter = 0.3;
-// A refinement moving the grid less than this (samples) is not repeated.
-constexpr double settled_shift = 0.15;
 // A coarse run scoring this much per point was found at a good phase.
 constexpr float good_phase = 0.35f;
 // A burst is judged against at least this share of the level expected.
@@ -194,42 +192,22 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     int first = starts[best], last = ends[best];
     f.centre0 = hinted + best * 0.25 * f.period;
 
-    // From here on only the run and three points either side matter; the range grows when the
-    // run does.
-    int lo = std::max(0, first - 3);
-    int hi = std::min(f.points - 1, last + 3);
-    auto measure_coarse = [&] {
-        grid_responses(h, f.centre0, f.period, lo, hi, sign, amp);
-        for (int k = lo; k <= hi; ++k) amp[k] /= static_cast<float>(f.period);
-    };
-    measure_coarse();
-    // The run in the range, the range widened until it holds three points either side.
-    auto find_run = [&]() -> bool {
-        for (;;) {
-            for (int k = lo; k <= hi; ++k) scratch[k] = (amp[k] - coarse_pulse * guess) / guess;
-            int a0 = 0, a1 = -1;
-            if (first_run(scratch + lo, hi - lo + 1, coarse_clear, a0, a1) <= 0.f) return false;
-            first = lo + a0;
-            last = lo + a1;
-            const int want_lo = std::max(0, first - 3), want_hi = std::min(f.points - 1, last + 3);
-            if (want_lo >= lo && want_hi <= hi) return true;
-            lo = std::min(lo, want_lo);
-            hi = std::max(hi, want_hi);
-            measure_coarse();
-        }
-    };
-    if (!find_run()) return f;
+    // The chosen quarter's coarse amplitudes, from the run to three points past it.
+    {
+        CoarseGrid g{h, f, sign, amp};
+        if (best == tried - 1) g.evaluated = std::min(f.points, last + 3);
+        g.at(std::min(f.points - 1, last + 3));
+    }
 
-    // Refine phase and period from the slopes either side of the run's centres: at a distance
-    // of a quarter period the response has fallen by the same amount on both sides when the
-    // centre is right, and the difference grows with the error. The period's change is held
-    // back by what the expected period already says (a ridge regression), since a few noisy
-    // centres say little about it.
-    for (int pass = 0; pass < refine_passes; ++pass) {
+    // Refine phase and period from the slopes either side of the run's inner centres: at a
+    // distance of a quarter period the response has fallen by the same amount on both sides
+    // when the centre is right, and the difference grows with the error. The period's change
+    // is held back by what the expected period already says (a ridge regression), since a few
+    // noisy centres say little about it.
+    {
         int n = 0;
         for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
         const float ref = median(scratch, n);
-        if (!(ref > 0.f)) break;
         const int inner_first = last - first >= 2 ? first + 1 : first;
         const int inner_last = last - first >= 2 ? last - 1 : last;
         const double q = 0.5 * half;
@@ -237,71 +215,87 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         grid_slopes(h, f.centre0, f.period, inner_first, inner_last, sign, slopes);
         double ks[max_grid_points], taus[max_grid_points];
         int used = 0;
-        for (int k = inner_first; k <= inner_last; ++k) {
+        for (int k = inner_first; k <= inner_last && ref > 0.f; ++k) {
             if (amp[k] < 0.5f * ref) continue;
-            const double tau = slopes[k] / (8.0 * ref);
             ks[used] = k;
-            taus[used] = std::max(-q, std::min(q, tau));
+            taus[used] = std::max(-q, std::min(q, slopes[k] / (8.0 * ref)));
             ++used;
         }
-        if (used == 0) break;
-        double mean_k = 0.0, mean_tau = 0.0;
-        for (int i = 0; i < used; ++i) {
-            mean_k += ks[i];
-            mean_tau += taus[i];
+        if (used > 0) {
+            double mean_k = 0.0, mean_tau = 0.0;
+            for (int i = 0; i < used; ++i) {
+                mean_k += ks[i];
+                mean_tau += taus[i];
+            }
+            mean_k /= used;
+            mean_tau /= used;
+            double skk = 0.0, skt = 0.0;
+            for (int i = 0; i < used; ++i) {
+                skk += (ks[i] - mean_k) * (ks[i] - mean_k);
+                skt += (ks[i] - mean_k) * (taus[i] - mean_tau);
+            }
+            // The timing noise of one centre against how far the period may have moved
+            // (noise, and the sampling: square pulses put their edges on whole samples, which
+            // moves each centre's estimate by up to a third of a sample).
+            const double noisy = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref);
+            const double timing = std::sqrt(noisy * noisy + sampling_jitter * sampling_jitter);
+            const double drift = period_drift * r.period;
+            double slope = skt / (skk + (timing * timing) / (drift * drift));
+            slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
+            f.centre0 += mean_tau - slope * mean_k;
+            f.period += slope;
+            half = 0.5 * f.period;
         }
-        mean_k /= used;
-        mean_tau /= used;
-        double skk = 0.0, skt = 0.0;
-        for (int i = 0; i < used; ++i) {
-            skk += (ks[i] - mean_k) * (ks[i] - mean_k);
-            skt += (ks[i] - mean_k) * (taus[i] - mean_tau);
-        }
-        // The timing noise of one centre against how far the period may have moved.
-        // (Noise, and the sampling: square pulses put their edges on whole samples, which
-        // moves each centre's estimate by up to a third of a sample.)
-        const double noisy = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref);
-        const double timing = std::sqrt(noisy * noisy + sampling_jitter * sampling_jitter);
-        const double drift = period_drift * r.period;
-        double slope = skt / (skk + (timing * timing) / (drift * drift));
-        slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
-        f.centre0 += mean_tau - slope * mean_k;
-        f.period += slope;
-        half = 0.5 * f.period;
-        // A small correction needs no second look.
-        const bool settled = std::fabs(mean_tau) < settled_shift && std::fabs(slope) < settled_shift / (last - first + 1);
-        measure_coarse();
-        if (!find_run()) return f;
-        if (settled) break;
     }
 
-    // Final measure with the edges' samples resolved by value; the level from the run.
+    // Final measure with the edges' samples resolved by value, judged against the level of the
+    // coarse run's points (or part of the bursts' level, when a few points of noise make their
+    // own low one); the range widens while the run comes within three points of its ends.
     float length[max_grid_points];
-    float linear[max_grid_points];
     float value[max_grid_points];
+    int lo = std::max(0, first - 3), hi = std::min(f.points - 1, last + 3);
+    float linear[max_grid_points]; // the coarse amplitudes, for the noise in the pauses
+    std::copy(amp + lo, amp + hi + 1, linear + lo);
+    const int linear_lo = lo, linear_hi = hi;
     grid_resolved(h, f.centre0, f.period, lo, hi, sign, value, length);
-    for (int k = lo; k <= hi; ++k) {
-        linear[k] = amp[k];
-        amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
-        f.amplitude[k] = amp[k];
+    for (int k = lo; k <= hi; ++k) amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
+    {
+        int n = 0;
+        for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
+        f.level = std::max(median(scratch, n), least_level * r.level);
     }
-    int n = 0;
-    for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
-    f.level = median(scratch, n);
-    // A few points of noise make their own low level: judge against the bursts' level too.
-    f.level = std::max(f.level, least_level * r.level);
     if (!(f.level > 0.f)) return f;
     const float noise2 = r.noise * r.noise;
     const float spread2 = (level_spread * f.level) * (level_spread * f.level);
-    for (int k = lo; k <= hi; ++k) {
-        const float len = length[k] > 0.5f ? length[k] : 0.5f;
-        f.z[k] = (amp[k] - 0.5f * f.level) / std::sqrt(noise2 / len + spread2);
+    auto score = [&](int from, int to) {
+        for (int k = from; k <= to; ++k) {
+            f.amplitude[k] = amp[k];
+            const float len = length[k] > 0.5f ? length[k] : 0.5f;
+            f.z[k] = (amp[k] - 0.5f * f.level) / std::sqrt(noise2 / len + spread2);
+        }
+    };
+    auto measure = [&](int from, int to) {
+        grid_resolved(h, f.centre0, f.period, from, to, sign, value, length);
+        for (int k = from; k <= to; ++k) amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
+        score(from, to);
+    };
+    score(lo, hi);
+    int done_lo = lo, done_hi = hi;
+    for (;;) {
+        if (lo < done_lo) measure(lo, done_lo - 1);
+        if (hi > done_hi) measure(std::max(done_hi + 1, lo), hi);
+        done_lo = lo;
+        done_hi = hi;
+        int a0 = 0, a1 = -1;
+        f.score = first_run(f.z + lo, hi - lo + 1, clear_score, a0, a1);
+        if (f.score <= 0.f) return f;
+        f.first = lo + a0;
+        f.last = lo + a1;
+        const int want_lo = std::max(0, f.first - 3), want_hi = std::min(f.points - 1, f.last + 3);
+        if (want_lo >= lo && want_hi <= hi) break;
+        lo = std::min(lo, want_lo);
+        hi = std::max(hi, want_hi);
     }
-    int a0 = 0, a1 = -1;
-    f.score = first_run(f.z + lo, hi - lo + 1, clear_score, a0, a1);
-    if (f.score <= 0.f) return f;
-    f.first = lo + a0;
-    f.last = lo + a1;
     f.found = true;
     for (int k = f.first + 1; k < f.last; ++k) {
         if (f.z[k] < -hole_score) ++f.holes;
@@ -318,7 +312,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     for (int k = std::max(lo, f.first - 3); k <= std::min(hi, f.last + 3); ++k) {
         if (k >= f.first - 1 && k <= f.last + 1) continue;
         if (f.z[k] > stray_score) f.stray = true;
-        power += linear[k] * linear[k] * static_cast<float>(2.0 * half);
+        if (k < linear_lo || k > linear_hi) continue;
+        power += linear[k] * linear[k] * static_cast<float>(f.period);
         ++f.pause_points;
     }
     if (f.pause_points > 0) f.pause_power = power / static_cast<float>(f.pause_points);
