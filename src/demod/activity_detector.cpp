@@ -10,6 +10,8 @@ constexpr float loud_factor = 4.f;
 constexpr float loud_again_factor = 2.5f;
 // A chunk quieter than the floor pulls it down by this share of the difference.
 constexpr float fall_share = 0.25f;
+// Each quiet chunk's share in the quiet chunks' mean.
+constexpr float quiet_share = 1.f / 16.f;
 // The floor may double in this many seconds of steady sound.
 constexpr double doubling_seconds = 0.1;
 } // namespace
@@ -28,9 +30,17 @@ ActivityDetector make_activity_detector(int working_rate) {
 }
 
 float chunk_energy(const SampleHistory& history, int64_t from, int chunk, int lag) {
+    // The chunk lies whole in the ring (its start is a multiple of its size); the lagged
+    // samples before it may not, at the ring's start.
     float sum = 0.f;
-    for (int i = 0; i < chunk; ++i) {
+    int i = 0;
+    for (; i < lag && i < chunk; ++i) {
         const auto d = static_cast<float>(history.sample(from + i) - history.sample(from + i - lag));
+        sum += d * d;
+    }
+    const int32_t* x = history.samples_from(from);
+    for (; i < chunk; ++i) {
+        const auto d = static_cast<float>(x[i] - x[i - lag]);
         sum += d * d;
     }
     return sum;
@@ -43,6 +53,10 @@ bool chunk_is_loud(ActivityDetector& d, float energy) {
     const bool loud = per_sample > loud_factor * floor ||
                       (per_sample > loud_again_factor * floor && !d.quiet_before);
     d.quiet_before = per_sample <= loud_again_factor * floor;
+    if (!loud) {
+        d.quiet_mean = d.quiet_mean > 0.f ? d.quiet_mean + (per_sample - d.quiet_mean) * quiet_share
+                                          : per_sample;
+    }
     if (per_sample < d.floor) {
         d.floor += fall_share * (per_sample - d.floor);
     } else if (per_sample < 2.f * d.floor) {

@@ -20,6 +20,7 @@ struct ActivityDetector {
     float floor_min = 0.f;     // below this everything is silence (a fraction of a 16-bit step)
     float rise = 1.f;          // factor by which the floor may rise per chunk
     bool quiet_before = true;  // the previous chunk was not loud
+    float quiet_mean = 0.f;    // energy per sample of the chunks that are not loud, on average
 };
 
 /// A detector for `working_rate` working samples per second.
@@ -32,7 +33,8 @@ float chunk_energy(const SampleHistory& history, int64_t from, int chunk, int la
 /// Takes the next chunk's energy; true when the chunk is loud.
 bool chunk_is_loud(ActivityDetector& detector, float energy);
 
-/// The noise's variance per working sample that the floor implies.
-inline float floor_noise_variance(const ActivityDetector& detector) {
-    return 0.5f * detector.floor;
+/// The noise's variance per working sample that the quiet chunks imply (white noise doubles
+/// its variance in a difference).
+inline float quiet_noise_variance(const ActivityDetector& detector) {
+    return 0.5f * detector.quiet_mean;
 }

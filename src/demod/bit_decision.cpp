@@ -5,14 +5,14 @@
 namespace {
 
 // A gap within this many periods of the usual one is ordinary.
-constexpr double gap_tolerance = 0.3;
+constexpr double gap_tolerance = 0.4;
 // An end may be moved when the pulse score it contradicts is at most this.
 constexpr float move_cost_limit = 3.f;
 // Next to an ordinary pause an end's own scores may contradict it this much; with nothing to
 // compare with they must agree by this much.
 constexpr float joined_margin = -3.f;
 constexpr float alone_margin = 1.5f;
-// A burst's period may differ from its neighbours' by this share.
+// A burst's period may differ from the one expected by this share.
 constexpr double period_tolerance = 0.06;
 
 float cost_to_include(const BurstFit& f, int k) {
@@ -49,12 +49,11 @@ bool side_holds(Join join, float margin) {
 
 } // namespace
 
-PauseLink link_pause(const BurstFit& before, const BurstFit& after, double usual_gap,
-                     double long_gap) {
+PauseLink link_pause(const BurstFit& before, const BurstFit& after, double period,
+                     double usual_gap, double long_gap) {
     PauseLink link;
     const double from = before.centre(before.last);
     const double to = after.centre(after.first);
-    const double period = 0.5 * (before.period + after.period);
     if (to - from > long_gap || period <= 0.0) return link;
     link.gap = (to - from) / period;
     const double off = link.gap - usual_gap;
@@ -93,7 +92,7 @@ void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after) {
     after.first -= link.move_start;
 }
 
-HeardBit decide_bit(const BurstFit& f, Join start, Join end, double period, int frames) {
+HeardBit decide_bit(const BurstFit& f, Join start, Join end, int frames) {
     HeardBit bit;
     const int pulses = f.pulses();
     const double half = 0.5 * f.period;
@@ -104,7 +103,7 @@ HeardBit decide_bit(const BurstFit& f, Join start, Join end, double period, int 
     bit.after_pause = start == Join::regular;
     const bool count_right = pulses == 4 || pulses == 9;
     const bool clean = f.holes == 0 && !f.excess && !f.stray;
-    const bool in_line = period > 0.0 && std::fabs(f.period / period - 1.0) <= period_tolerance;
+    const bool in_line = std::fabs(f.period / f.expected - 1.0) <= period_tolerance;
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));
     bit.certain = count_right && clean && in_line && sides;
     if (bit.certain) {

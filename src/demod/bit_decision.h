@@ -34,15 +34,16 @@ struct PauseLink {
     double gap = 0.0;    // the gap in periods, after the moves
 };
 
-/// Reads the pause between `before` and `after`. `usual_gap` is the ordinary gap in periods;
-/// a gap longer than `long_gap` working samples leaves both sides without a neighbour.
-PauseLink link_pause(const BurstFit& before, const BurstFit& after, double usual_gap,
-                     double long_gap);
+/// Reads the pause between `before` and `after`. `usual_gap` is the ordinary gap in periods
+/// of `period`; a gap longer than `long_gap` working samples leaves both sides without a
+/// neighbour.
+PauseLink link_pause(const BurstFit& before, const BurstFit& after, double period,
+                     double usual_gap, double long_gap);
 
 /// Applies a link's moves to the two bursts' runs.
 void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after);
 
 /// The bit a fitted burst stands for. `start` and `end` say how its sides meet their
-/// neighbours; `period` is the pulse period around it (its neighbours'), to which its own must
-/// be close; `frames` is input frames per working sample.
-HeardBit decide_bit(const BurstFit& fit, Join start, Join end, double period, int frames);
+/// neighbours; its own period must be close to the one expected; `frames` is input frames per
+/// working sample.
+HeardBit decide_bit(const BurstFit& fit, Join start, Join end, int frames);

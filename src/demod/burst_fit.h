@@ -42,6 +42,7 @@ struct BurstFit {
     int polarity = 1;
     double centre0 = 0.0;     // grid point 0
     double period = 0.0;
+    double expected = 0.0;    // the period the fit started from (the tracked one)
     int points = 0;           // grid points measured
     int first = 0, last = -1; // the run: grid points first..last hold pulses
     float level = 0.f;        // the burst's amplitude per sample (working units)
@@ -51,6 +52,7 @@ struct BurstFit {
     bool excess = false;      // a point far above the burst's level (a click, a louder part)
     bool stray = false;       // a clear pulse outside the run, not next to it
     float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
+    float amplitude[max_grid_points] = {}; // each point's amplitude per sample
     float pause_power = 0.f;  // mean square per sample of the responses in the pauses either side
     int pause_points = 0;     // the points it was measured at
 
@@ -60,11 +62,11 @@ struct BurstFit {
     float score_at(int k) const { return k >= 0 && k < points ? z[k] : 0.f; }
 };
 
+/// How sharply the burst's run ends, as a share of its level: its end pulses' amplitude less
+/// that of the points beyond them. About 1 on the right polarity; about 0.5 on the wrong one,
+/// whose grid puts half pulses at the burst's edges.
+float edge_sharpness(const BurstFit& fit);
+
 /// Fits the grid to the burst the request describes.
 BurstFit fit_burst(const SampleHistory& history, const FitRequest& request);
 
-/// The pulse response of the signal times `sign` at `centre`, with the samples cut by the
-/// three edges (at the centre and half a period either side) counted on the side their value
-/// belongs to; `length` receives the number of samples weighed.
-float resolved_pulse_response(const SampleHistory& history, double centre, double half,
-                              float sign, float& length);

@@ -24,6 +24,7 @@
 
 namespace {
 
+constexpr double pi = 3.14159265358979323846;
 constexpr int history_log2 = 15;
 constexpr std::size_t piece_samples = 4096; // working samples per step
 
@@ -51,10 +52,14 @@ constexpr double usual_gap_periods = 16.0 / 3.0;
 // The lattice's thresholds: the envelope against the noise and against the pulses' level.
 constexpr float on_noise = 4.5f, off_noise = 3.5f;
 constexpr float on_level = 0.4f, off_level = 0.3f;
+// How the period follows the bursts' own: the share of the error taken, and of it into the
+// trend.
+constexpr double period_gain = 0.35;
+constexpr double trend_gain = 0.05;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
 // Votes (in scores) that settle the polarity.
-constexpr float polarity_settled = 25.f;
+constexpr float polarity_settled = 2.5f;
 
 } // namespace
 
@@ -71,12 +76,12 @@ class DemodulatorState {
     bool acquire(int64_t from);
     void run_lattice(double until, Heard& out);
     void close_candidate(Heard& out);
-    void add_phase(int64_t index, float m);
+    void add_phase(int64_t at, float m);
     void restart_lattice(double at);
     void failures();
     BurstFit fit_candidate(double from, double to, double centre);
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
-    void emit_pending(Join end, double period, Heard& out);
+    void emit_pending(Join end, Heard& out);
     void note_gap(double gap);
     void flush(Heard& out);
     void note_noise(double from, double to, Heard& out);
@@ -104,7 +109,8 @@ class DemodulatorState {
     // Tracking.
     bool running_ = false;
     bool have_period_ = false;
-    double period_ = 0.0;
+    double period_ = 0.0;       // the pulse period expected next (working samples)
+    double period_trend_ = 0.0; // its change from one burst to the next
     double min_period_, max_period_;
     int64_t next_acquire_ = 0;
     int failures_ = 0;
@@ -112,32 +118,36 @@ class DemodulatorState {
     int polarity_ = 0;
     float polarity_votes_ = 0.f;
     float noise_var_ = 0.f; // per working sample
+    int bursts_ = 0;        // bursts that measured the noise
     float level_ = 0.f;     // the pulses' amplitude per working sample
     double usual_gap_ = usual_gap_periods;
     std::vector<double> gaps_;
     std::size_t gap_next_ = 0;
+    unsigned gaps_noted_ = 0;
 
     // The lattice.
     double lattice_pos_ = 0.0;
     int64_t lattice_index_ = 0;
     float lattice_m_[4] = {};
     int64_t lattice_fresh_ = 0; // the first lattice point whose envelope counts
-    int gather_left_ = 0;       // lattice points still to gather before the fit
+    int strong_ = 0;            // lattice points above the upper threshold since the onset
+    int weak_ = 0;              // lattice points in a row below the lower one
     double fit_floor_ = 0.0;    // no pulse centre before this: the last burst's pulses
     bool accepted_ = false;     // the last fit was taken as a burst
     bool in_candidate_ = false;
     bool in_tone_ = false;
     double candidate_first_ = 0.0;
     double candidate_ref_ = 0.0;
-    int64_t candidate_ref_index_ = 0;
     double candidate_re_ = 0.0, candidate_im_ = 0.0;
+    int64_t phase_at_ = 0;                // the sample the phasor below stands at
+    double phase_re_ = 1.0, phase_im_ = 0.0; // e^(i 2 pi (phase_at_ - ref) / period)
+    double step_re_ = 1.0, step_im_ = 0.0;   // its turn per sample
     int below_ = 0; // lattice points in a row below the lower threshold, ending a tone
 
     // The burst waiting for its next neighbour.
     bool have_pending_ = false;
     BurstFit pending_;
     Join pending_start_ = Join::none;
-    double pending_previous_period_ = 0.0; // the period of the burst before it, when joined
 
     // The noise stretch being gathered.
     bool noise_open_ = false;
@@ -253,8 +263,9 @@ bool DemodulatorState::acquire(int64_t from) {
     if (e.period <= 0.0 || e.strength < acquire_strength) return false;
     have_period_ = true;
     period_ = e.period;
+    period_trend_ = 0.0;
     failures_ = 0;
-    if (noise_var_ <= 0.f) noise_var_ = floor_noise_variance(activity_);
+    if (noise_var_ <= 0.f) noise_var_ = std::max(quiet_noise_variance(activity_), activity_.floor_min);
     in_candidate_ = false;
     in_tone_ = false;
     return true;
@@ -265,7 +276,7 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         const double stride = 0.25 * period_;
         const auto half = std::max<int64_t>(1, std::llround(0.5 * period_));
         const auto window = static_cast<float>(2 * half);
-        const auto t = static_cast<int64_t>(std::llround(lattice_pos_));
+        const auto t = static_cast<int64_t>(lattice_pos_ + 0.5); // positions are positive
         const auto m = static_cast<float>(static_cast<int32_t>(
             2u * history_.sum_before(t) - history_.sum_before(t - half) -
             history_.sum_before(t + half)));
@@ -286,21 +297,31 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
             }
         } else if (!in_candidate_) {
             if (envelope > on && lattice_index_ >= lattice_fresh_) {
-                // A burst begins: gather its phase over two periods, then fit it.
+                // Perhaps a burst: it must hold for a period before it is fitted.
                 in_candidate_ = true;
-                gather_left_ = 8;
+                strong_ = 0;
+                weak_ = 0;
                 candidate_first_ = lattice_pos_;
-                candidate_ref_index_ = lattice_index_ - 3;
-                candidate_ref_ = lattice_pos_ - 3.0 * stride;
+                candidate_ref_ = static_cast<double>(t);
                 candidate_re_ = 0.0;
                 candidate_im_ = 0.0;
-                for (int64_t j = candidate_ref_index_; j <= lattice_index_; ++j) {
-                    add_phase(j, lattice_m_[j & 3]);
-                }
+                phase_at_ = t;
+                phase_re_ = 1.0;
+                phase_im_ = 0.0;
+                step_re_ = std::cos(2.0 * pi / period_);
+                step_im_ = std::sin(2.0 * pi / period_);
             }
-        } else {
-            add_phase(lattice_index_, m);
-            if (--gather_left_ == 0) {
+        }
+        if (in_candidate_) {
+            // The phase from the strong points only: a burst's, not the pause's noise.
+            if (envelope > on) {
+                add_phase(t, m);
+                ++strong_;
+                weak_ = 0;
+            } else if (envelope < off && ++weak_ >= 5) {
+                in_candidate_ = false; // a blip of noise
+            }
+            if (in_candidate_ && strong_ >= 6) {
                 close_candidate(out);
                 continue; // the lattice has moved on
             }
@@ -310,13 +331,17 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
     }
 }
 
-void DemodulatorState::add_phase(int64_t index, float m) {
-    switch ((index - candidate_ref_index_) & 3) {
-    case 0: candidate_re_ += m; break;
-    case 1: candidate_im_ -= m; break;
-    case 2: candidate_re_ -= m; break;
-    default: candidate_im_ += m; break;
+void DemodulatorState::add_phase(int64_t at, float m) {
+    // The lattice's points lie on whole samples: each turns by its own position's phase, from
+    // the last one's by a whole number of samples.
+    while (phase_at_ < at) {
+        const double re = phase_re_ * step_re_ - phase_im_ * step_im_;
+        phase_im_ = phase_re_ * step_im_ + phase_im_ * step_re_;
+        phase_re_ = re;
+        ++phase_at_;
     }
+    candidate_re_ += m * phase_re_;
+    candidate_im_ -= m * phase_im_;
 }
 
 void DemodulatorState::restart_lattice(double at) {
@@ -343,31 +368,41 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     r.polarity = -1;
     r.centre = centre + 0.5 * period_;
     const BurstFit low_first = fit_burst(history_, r);
-    const float vote = high_first.score - low_first.score;
+    // The right polarity puts whole pulses at the burst's edges, the wrong one half pulses.
+    const float vote = edge_sharpness(high_first) - edge_sharpness(low_first);
     if (high_first.found && low_first.found) {
-        polarity_votes_ += std::max(-10.f, std::min(10.f, vote));
+        polarity_votes_ += std::max(-1.f, std::min(1.f, vote));
         if (polarity_votes_ > polarity_settled) polarity_ = 1;
         if (polarity_votes_ < -polarity_settled) polarity_ = -1;
     }
-    return vote >= 0.f ? high_first : low_first;
+    // Unsettled, a close call goes the way the votes lean, so that a recording whose pulses
+    // look the same either way (unipolar) keeps one grid.
+    const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
+    if (!low_first.found) return high_first;
+    if (!high_first.found) return low_first;
+    return vote + lean >= 0.f ? high_first : low_first;
 }
 
 void DemodulatorState::close_candidate(Heard& out) {
     in_candidate_ = false;
-    const double pi = 3.14159265358979323846;
     // The response's positive peak: where the quarter-period lattice's fundamental peaks.
     const double phase = std::atan2(candidate_im_, candidate_re_);
     const double centre = candidate_ref_ - phase / (2.0 * pi) * period_;
-    const double from = std::max(candidate_first_ - 2.0 * period_, fit_floor_);
+    const double from = std::max(candidate_first_ - 3.0 * period_, fit_floor_);
     const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
     const BurstFit fit = fit_candidate(from, to, centre);
     if (fit.found && fit.last >= fit.points - 2) {
-        // Pulses to the end of the window: a tone, not a bit.
-        note_noise(candidate_first_ - period_, to, out);
-        failures();
-        in_tone_ = true;
-        below_ = 0;
-        restart_lattice(to - period_);
+        if (fit.pulses() >= max_burst_pulses) {
+            // Pulses to the end of the window: a tone, not a bit.
+            note_noise(candidate_first_ - period_, to, out);
+            failures();
+            in_tone_ = true;
+            below_ = 0;
+            restart_lattice(to - period_);
+        } else {
+            // The first burst is at the window's end: the onset was noise; look again there.
+            restart_lattice(fit.centre(fit.first) - 2.0 * period_);
+        }
         return;
     }
     take_fit(fit, candidate_first_ - period_, candidate_first_ + period_, out);
@@ -403,44 +438,42 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     failures_ = 0;
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
-        const float share = fit.pause_points / 16.f;
+        const float share = fit.pause_points / (bursts_ < 8 ? 4.f : 16.f);
+        ++bursts_;
         const float cap = 16.f * noise_var_;
         noise_var_ += (std::min(fit.pause_power, cap) - noise_var_) * share;
         if (noise_var_ < activity_.floor_min) noise_var_ = activity_.floor_min;
     }
     const double first = fit.centre(fit.first), last = fit.centre(fit.last);
     if (noise_open_ && noise_to_ <= first) close_noise(out);
-    if (fit.pulses() >= 3) period_ += 0.5 * (fit.period - period_);
+    if (fit.pulses() >= 3) {
+        // The speed, followed with its trend (wow changes it steadily for many bits).
+        const double weight = fit.pulses() >= 8 ? 1.0 : 0.5;
+        const double error = fit.period - period_;
+        period_ += period_gain * weight * error;
+        period_trend_ += trend_gain * weight * error;
+        const double limit = 0.02 * period_;
+        period_trend_ = std::max(-limit, std::min(limit, period_trend_));
+    }
+    period_ += period_trend_;
     level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
     last_burst_end_ = last;
 
     BurstFit next = fit;
     Join start = Join::none;
-    double previous_period = 0.0;
     if (have_pending_) {
-        const PauseLink link =
-            link_pause(pending_, next, usual_gap_, long_gap_s * working_rate_);
+        const PauseLink link = link_pause(pending_, next, next.expected, usual_gap_,
+                                          long_gap_s * working_rate_);
         apply_link(link, pending_, next);
-        if (link.join == Join::regular && link.move_end == 0 && link.move_start == 0) {
+        if (polarity_ != 0 && link.join == Join::regular && link.move_end == 0 &&
+            link.move_start == 0) {
             note_gap(link.gap);
         }
-        double sum = 0.0;
-        int n = 0;
-        if (pending_start_ == Join::regular && pending_previous_period_ > 0.0) {
-            sum += pending_previous_period_;
-            ++n;
-        }
-        if (link.join == Join::regular) {
-            sum += next.period;
-            ++n;
-        }
         start = link.join;
-        previous_period = pending_.period;
-        emit_pending(link.join, n > 0 ? sum / n : period_, out);
+        emit_pending(link.join, out);
     }
     pending_ = next;
     pending_start_ = start;
-    pending_previous_period_ = start == Join::regular ? previous_period : 0.0;
     have_pending_ = true;
 }
 
@@ -452,7 +485,7 @@ void DemodulatorState::note_gap(double gap) {
         gaps_[gap_next_] = gap;
         gap_next_ = (gap_next_ + 1) % gaps_.size();
     }
-    if (gaps_.size() >= 5) {
+    if (gaps_.size() >= 5 && ++gaps_noted_ % 4 == 0) {
         double sorted[9];
         std::copy(gaps_.begin(), gaps_.end(), sorted);
         const auto n = static_cast<long>(gaps_.size());
@@ -461,21 +494,17 @@ void DemodulatorState::note_gap(double gap) {
     }
 }
 
-void DemodulatorState::emit_pending(Join end, double period, Heard& out) {
+void DemodulatorState::emit_pending(Join end, Heard& out) {
     if (!have_pending_) return;
     have_pending_ = false;
     if (pending_.first > pending_.last) return; // moved away entirely
-    out.bits.push_back(decide_bit(pending_, pending_start_, end, period, factor_));
+    out.bits.push_back(decide_bit(pending_, pending_start_, end, factor_));
 }
 
 void DemodulatorState::flush(Heard& out) {
     if (in_candidate_) close_candidate(out);
     in_tone_ = false;
-    emit_pending(Join::none,
-                 pending_start_ == Join::regular && pending_previous_period_ > 0.0
-                     ? pending_previous_period_
-                     : period_,
-                 out);
+    emit_pending(Join::none, out);
     close_noise(out);
 }
 

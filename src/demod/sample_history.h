@@ -26,6 +26,10 @@ class SampleHistory {
 
     /// Sample `i`, for end() - capacity() <= i < end().
     int32_t sample(int64_t i) const { return samples_[static_cast<std::size_t>(i & mask_)]; }
+    /// The samples from `i` on as they lie in the ring (contiguous up to the ring's end).
+    const int32_t* samples_from(int64_t i) const {
+        return samples_.data() + static_cast<std::size_t>(i & mask_);
+    }
     /// The sum of every sample before `i`, modulo 2^32.
     uint32_t sum_before(int64_t i) const { return sums_[static_cast<std::size_t>(i & mask_)]; }
 

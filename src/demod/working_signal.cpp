@@ -2,10 +2,11 @@
 
 namespace {
 
-// The input sample within the limits, in working units.
+// The input sample within the limits (NaN as the lower one), in working units. Written as two
+// comparisons the compiler turns into vector min and max.
 inline float clamped(float value, float scale) {
-    const float v = value >= -input_limit ? (value <= input_limit ? value : input_limit)
-                                          : -input_limit;
+    const float low = -input_limit < value ? value : -input_limit;
+    const float v = low < input_limit ? low : input_limit;
     return v * scale;
 }
 
