@@ -62,18 +62,19 @@ std::vector<RecoveredProgram> recover_samples(const std::vector<float>& samples,
     std::vector<TapeEvent> events;
     Heard heard;
     constexpr std::size_t block = 65536;
-    for (std::size_t i = 0; i <= samples.size(); i += block) {
+    for (std::size_t i = 0; i < samples.size(); i += block) {
         heard = Heard{};
         events.clear();
-        if (i < samples.size()) {
-            demod.feed(samples.data() + i, std::min(block, samples.size() - i), heard);
-        } else {
-            demod.finish(heard);
-        }
+        demod.feed(samples.data() + i, std::min(block, samples.size() - i), heard);
         rhythm.take(heard.bits, heard.noise, events);
-        if (i >= samples.size()) rhythm.finish(events);
         finder.take(events, found);
     }
+    heard = Heard{};
+    events.clear();
+    demod.finish(heard);
+    rhythm.take(heard.bits, heard.noise, events);
+    rhythm.finish(events);
+    finder.take(events, found);
     finder.finish(found);
     return found;
 }
