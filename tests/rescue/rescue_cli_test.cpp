@@ -90,8 +90,9 @@ TEST(RescueCli, ExitStatusesAndUsageErrors) {
     EXPECT_EQ(version.out, "zx81rescue " ZX81_VERSION "\n");
 }
 
-// One recording with an intact program, a damaged one and a block that is not a program:
-// every line of the report, and the JSON report with every field the README documents.
+// One recording with an intact program, a damaged one and another machine's tape (a ZX80's:
+// the same bits, but no name and the memory from 0x4000): every line of the report, and the
+// JSON report with every field the README documents.
 TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     ScratchDir dir;
     TestRecording recording;
@@ -100,7 +101,8 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     recording.silence(1.0);
     recording.program("WORN", shaped_program(500, 4), dropout_at(3000));
     recording.silence(1.0);
-    recording.fast_loader(3.0);
+    const int64_t zx80_start = recording.frames();
+    recording.bytes(shaped_program(400, 5));
     recording.silence(1.0);
     write_raw(dir / "tape.raw", recording);
 
@@ -113,7 +115,13 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
               "  99:99.999-99:99.999  intact      335 bytes  HELLO -> HELLO.p");
     EXPECT_EQ(without_times(lines[2]),
               "  99:99.999-99:99.999  damaged     500 bytes  WORN -> WORN.p");
-    EXPECT_NE(lines[3].find("a gap of "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("a gap of "), std::string::npos) << run.out;
+    EXPECT_EQ(
+        without_times(lines[lines.size() - 2]),
+        "  99:99.999-99:99.999  not a program: 3200 bursts that start no ZX81 program (a fast "
+        "loader, another machine's tape, or a program whose start is missing)");
+    EXPECT_EQ(lines.back(), "tape.raw: 2 programs, 1 intact, 1 damaged; 1 block that is not a "
+                            "program");
     EXPECT_EQ(read_file(dir / "HELLO.p"), shaped_program(335, 3));
 
     Json json;
@@ -138,14 +146,47 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     EXPECT_EQ(programs[0]["verdict"].text, "intact");
     EXPECT_NEAR(programs[0]["start_s"].number, 1.0, 0.005);
     EXPECT_EQ(programs[1]["verdict"].text, "damaged");
-    const Json& finding = programs[1]["findings"].items.at(0);
-    EXPECT_EQ(finding.keys(),
-              (std::vector<std::string>{"kind", "damage", "time", "time_s", "sample", "offset",
-                                        "name_index", "message"}));
-    EXPECT_EQ(finding["kind"].text, "lost-bits");
-    EXPECT_NEAR(finding["time_s"].number, programs[1]["start_s"].number + 3.0, 0.05);
+    bool lost = false;
+    for (const Json& finding : programs[1]["findings"].items) {
+        EXPECT_EQ(finding.keys(),
+                  (std::vector<std::string>{"kind", "damage", "time", "time_s", "sample", "offset",
+                                            "name_index", "message"}));
+        if (finding["kind"].text != "lost-bits") continue;
+        lost = true;
+        EXPECT_NEAR(finding["time_s"].number, programs[1]["start_s"].number + 3.0, 0.05);
+    }
+    EXPECT_TRUE(lost);
     EXPECT_EQ(programs.back()["verdict"].text, "not-a-program");
     EXPECT_TRUE(programs.back()["name"].type == Json::Type::null);
+    EXPECT_TRUE(programs.back()["file"].type == Json::Type::null);
+    EXPECT_NEAR(programs.back()["start_sample"].number, static_cast<double>(zx80_start), 100);
+}
+
+// A ROM-format block and then a fast loader's: the program, and the fast loader's block
+// reported with its times, never written.
+TEST(RescueCli, ReportsAFastLoaderAsNotAProgram) {
+    ScratchDir dir;
+    TestRecording recording;
+    recording.silence(1.0);
+    recording.program("LOADER", shaped_program(400, 6));
+    recording.silence(0.5);
+    const double fast_start = static_cast<double>(recording.frames()) / recording.rate;
+    recording.fast_loader(5.0);
+    recording.silence(1.0);
+    write_raw(dir / "tape.raw", recording);
+
+    const RunResult run = run_zx81rescue({"--json", "report.json", "tape.raw"}, dir.path());
+    EXPECT_EQ(run.status, 0) << run.out;
+    Json json;
+    ASSERT_TRUE(parse_json(read_text(dir / "report.json"), json));
+    const std::vector<Json>& programs = json["recordings"].items.at(0)["programs"].items;
+    ASSERT_EQ(programs.size(), 2u) << run.out;
+    EXPECT_EQ(programs[0]["verdict"].text, "intact");
+    EXPECT_EQ(programs[1]["verdict"].text, "not-a-program");
+    EXPECT_NEAR(programs[1]["start_s"].number, fast_start, 0.01);
+    EXPECT_NEAR(programs[1]["end_s"].number, fast_start + 5.0, 0.01);
+    EXPECT_EQ(list_dir(dir.path()),
+              (std::vector<std::string>{"LOADER.p", "report.json", "tape.raw"}));
 }
 
 // Names that collide, files that exist, bit files that zx81tape finishes.

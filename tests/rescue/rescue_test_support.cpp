@@ -64,6 +64,15 @@ void TestRecording::click(double level) {
     }
 }
 
+void TestRecording::bytes(const std::vector<uint8_t>& bytes) {
+    SynthSettings settings;
+    settings.rate = rate;
+    Synthesiser synth = make_synthesiser(settings, bytes);
+    const std::size_t start = samples.size();
+    samples.resize(start + static_cast<std::size_t>(synth.total_samples));
+    render_samples(synth, samples.data() + start, static_cast<std::size_t>(synth.total_samples));
+}
+
 void TestRecording::program(const std::string& name, const std::vector<uint8_t>& bytes,
                             SynthSettings settings, double peak) {
     settings.rate = rate;

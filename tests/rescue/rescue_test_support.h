@@ -20,6 +20,8 @@ struct TestRecording {
     /// Something like a voice: syllables of a buzzing vowel (a 120-180 Hz fundamental and
     /// its harmonics up to 3 kHz) with short breaks.
     void voice(double seconds, double level);
+    /// The bursts of `bytes` as a ZX81 (or a ZX80) saves them, without a name.
+    void bytes(const std::vector<uint8_t>& bytes);
     /// A fast loader's block: random bits as bursts of one or two 200 us pulses with 400 us
     /// pauses, at full amplitude; not the ZX81's ROM format.
     void fast_loader(double seconds, uint64_t seed = 5);
