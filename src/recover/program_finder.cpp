@@ -166,12 +166,15 @@ ProgramFinder::Reading ProgramFinder::read_program(bool finished) {
         }
         bits.push_back(bit_of(event));
         restart_checked_ = false;
-        // An overlay may still be rejected and its bursts read again from its start; a BASIC
-        // program's bursts are done with.
-        if (header_.kind == HeaderKind::overlay) {
+        // An overlay, or a program whose header is not read yet, may still be rejected and
+        // its bursts read again from its start; a BASIC program's bursts after its header are
+        // done with.
+        if (header_.kind == HeaderKind::overlay || bits.size() < header_bits_read()) {
             ++cursor_;
         } else {
-            events_.pop_front();
+            events_.erase(events_.begin(),
+                          events_.begin() + static_cast<std::ptrdiff_t>(cursor_) + 1);
+            cursor_ = 0;
         }
     }
     return Reading::complete;
@@ -192,6 +195,10 @@ ProgramFinder::Answer ProgramFinder::confirm_end(bool finished, std::size_t& ski
     return next.answer;
 }
 
+std::size_t ProgramFinder::header_bits_read() const {
+    return 8 * (header_.name_length + header_bytes_after_name);
+}
+
 bool ProgramFinder::junk_before(std::size_t later) const {
     // Bursts that run in rhythm into the clean header belong to the name, however unclear;
     // only a gap or other signal between them and it makes them something else.
@@ -209,8 +216,10 @@ void ProgramFinder::emit_program(std::vector<RecoveredProgram>& out, std::size_t
     p.end = p.bits.back().end;
     p.expected_bytes = header_.program_bytes;
     std::vector<uint8_t> all = bytes_of_bits(p.bits);
-    p.name.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(header_.name_length));
-    p.bytes.assign(all.begin() + static_cast<std::ptrdiff_t>(header_.name_length), all.end());
+    const auto name_end =
+        all.begin() + static_cast<std::ptrdiff_t>(std::min(header_.name_length, all.size()));
+    p.name.assign(all.begin(), name_end);
+    p.bytes.assign(name_end, all.end());
     judge_program(p);
     out.push_back(std::move(p));
     program_ = RecoveredProgram{};
@@ -319,7 +328,8 @@ void ProgramFinder::run(bool finished, std::vector<RecoveredProgram>& out) {
         if (reading == Reading::wait) return;
         const bool overlay = header_.kind == HeaderKind::overlay;
         if (reading == Reading::cut_short) {
-            if (overlay) {
+            // Cut before its own header was read: no program started here after all.
+            if (overlay || program_.bits.size() < header_bits_read()) {
                 reject_start();
                 drop_junk(out);
                 continue;

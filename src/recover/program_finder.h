@@ -84,6 +84,7 @@ class ProgramFinder {
     void run(bool finished, std::vector<RecoveredProgram>& out);
     Reading read_program(bool finished);
     Answer confirm_end(bool finished, std::size_t& skipped) const;
+    std::size_t header_bits_read() const;
     bool junk_before(std::size_t later) const;
     void emit_program(std::vector<RecoveredProgram>& out, std::size_t consumed);
     void reject_start();
