@@ -2,7 +2,7 @@
 // tape-signal generator at a few rates and levels, as raw samples, war data and bit text.
 //
 //   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers,
-//                          DIR/sound_reader
+//                          DIR/sound_reader, DIR/program_finder
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 
 #include "bits/bit_file.h"
 #include "bits/classifier.h"
+#include "program/p_file_builder.h"
 #include "signal/normaliser.h"
 #include "tape/tape_signal.h"
 
@@ -80,7 +81,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = argv[1];
-    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers", "/sound_reader"}) {
+    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers",
+                            "/sound_reader", "/program_finder"}) {
         mkdir((dir + sub).c_str(), 0777);
     }
     bool ok = true;
@@ -148,5 +150,26 @@ int main(int argc, char** argv) {
             }
         }
     }
+    // The bursts of two programs, as program_finder_fuzzer reads them: gap, length, pulses,
+    // flags (bit 0 the value, bit 1 certain, bit 3 a long gap).
+    std::vector<uint8_t> bursts = {0, 0};
+    for (int copy = 0; copy < 2; ++copy) {
+        std::vector<uint8_t> tape = {0x2D, 0xAA}; // the name HE
+        const std::vector<uint8_t> program =
+            build_p_file({text_line(10, "PRINT \"FUZZ\""), text_line(20, "GOTO 10")});
+        tape.insert(tape.end(), program.begin(), program.end());
+        bool first = true;
+        for (uint8_t byte : tape) {
+            for (int b = 7; b >= 0; --b) {
+                const int bit = byte >> b & 1;
+                bursts.insert(bursts.end(), {static_cast<uint8_t>(first ? 100 : 29),
+                                             static_cast<uint8_t>(bit != 0 ? 60 : 27),
+                                             static_cast<uint8_t>(bit != 0 ? 9 : 4),
+                                             static_cast<uint8_t>(bit | 2 | (first ? 8 : 0))});
+                first = false;
+            }
+        }
+    }
+    ok &= write_seed(dir + "/program_finder/seed0", bursts);
     return ok ? 0 : 1;
 }
