@@ -305,30 +305,36 @@ class TzxReader {
         read_tape_bytes(at, stream, bytes);
     }
 
-    // A block in the draft layout: the tape's bytes are its tail.
+    // A block in the draft layout: the tape's bytes are its tail, and its header declares how
+    // many there are.
     void read_draft(std::size_t at, std::size_t span) {
         const std::size_t end = at + 1 + span;
         const std::size_t from = at + 1 + 6;
         const std::size_t to = from + draft_search < end ? from + draft_search : end;
-        for (std::size_t s = from; s < to; ++s) {
-            bool cut_short = false;
-            const std::size_t name = saved_name_length(data_ + s, end - s, cut_short);
-            if (name == 0 || end - s - name < p_file_min) continue;
-            const uint8_t* p = data_ + s + name;
-            const int length = p_file_length(p);
-            if (p[0] != 0 || length < static_cast<int>(p_file_min) ||
-                static_cast<std::size_t>(length) != end - s - name) {
-                continue;
+        for (std::size_t h = from; h + 4 <= to; ++h) {
+            const uint32_t declared = le32(data_ + h);
+            for (const uint32_t n : {declared % 8 == 0 ? declared / 8 : 0, declared}) {
+                if (n == 0 || n > end - h - 4 || !tape_bytes_at(end - n, end)) continue;
+                note(at, block_title(at) + " has a layout older than TZX 1.20: its program read" +
+                             " from its last " + bytes_text(n));
+                read_tape_bytes(at, end - n, std::vector<uint8_t>(data_ + end - n, data_ + end));
+                return;
             }
-            note(at, block_title(at) +
-                         " has a layout older than TZX 1.20: its program read from"
-                         " its last " +
-                         bytes_text(end - s));
-            read_tape_bytes(at, s, std::vector<uint8_t>(data_ + s, data_ + end));
-            return;
         }
-        note(at, block_title(at) + " skipped: its fields do not add up to its length, and it"
-                                   " does not end with a ZX81 program");
+        note(at, block_title(at) + " skipped: its fields do not add up to its length, and it" +
+                     " does not end with a ZX81 program");
+    }
+
+    // True when `data_[s]` up to `end` is exactly a saved name and a P file (VERSN 0) whose
+    // E_LINE ends it at `end`.
+    bool tape_bytes_at(std::size_t s, std::size_t end) const {
+        bool cut_short = false;
+        const std::size_t name = saved_name_length(data_ + s, end - s, cut_short);
+        if (name == 0 || end - s - name < p_file_min) return false;
+        const uint8_t* p = data_ + s + name;
+        const int length = p_file_length(p);
+        return p[0] == 0 && length >= static_cast<int>(p_file_min) &&
+               static_cast<std::size_t>(length) == end - s - name;
     }
 
     // Reads the name and program in `bytes`, found at `stream` in the file, of the block at

@@ -25,12 +25,14 @@
 // be the last pulse or not), whatever their lengths and in either order, with whole bytes of
 // data; pilot and sync symbols are skipped.
 //
-// Older files use a draft of block 0x19 from before version 1.20, whose header differs. Its
-// length word after the ID is the same, and its data is the same stream of tape bytes, one bit a
-// symbol, stored last. So a 0x19 block whose fields do not add up to its length under the 1.20
-// layout is read as a draft: the program is the block's tail, a saved name followed by a P file
-// (VERSN 0) whose E_LINE ends it exactly at the end of the block, starting within the block's
-// first 1024 bytes after the pause word. A note says that a block was read so.
+// Older files use a draft of block 0x19 from before version 1.20, whose header differs. What
+// the draft shares with 1.20 is what any such block needs: the length after the ID (every block
+// defined after 1.10 has it), a pause word, a count of the data symbols in the header, and the
+// data last, the tape's bytes one bit a symbol. So a 0x19 block whose fields do not add up to
+// its length under the 1.20 layout is read as a draft when a 32-bit number in its first 1024
+// bytes after the pause word declares N tape bytes (as 8 x N symbols, or as N) and the block's
+// last N bytes are exactly a saved name and a P file (VERSN 0) whose E_LINE ends at the end of
+// the block. A note says that a block was read so.
 //
 // Other blocks are skipped: text, archive information, hardware type, pauses, groups and glue
 // quietly; every other block (another machine's data, loops and jumps, unknown IDs) with a
