@@ -130,6 +130,7 @@ bool write_sound_samples(SoundWriter& writer, const double* samples, std::size_t
 }
 
 SoundWriteError close_sound_writer(SoundWriter& writer) {
+    if (writer.sound == nullptr) return SoundWriteError::failed;
     bool ok = !writer.failed && sf_error(writer.sound) == SF_ERR_NO_ERROR;
     if (sf_close(writer.sound) != 0) ok = false;
     writer.sound = nullptr;

@@ -38,7 +38,8 @@ enum class SoundWriteError {
     failed,     ///< a write, the encoder, the close or the rename failed
 };
 
-/// An output sound file being written.
+/// An output sound file being written. libsndfile keeps its address: it must stay in place
+/// from the open to the close.
 struct SoundWriter {
     OutputFile out;           // the file the bytes go to
     SNDFILE* sound = nullptr; // libsndfile's encoder writing into `out`
