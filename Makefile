@@ -15,7 +15,10 @@ build:
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# The demo needs the tools alone: building the tests too would take minutes.
+demo:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target tools
 	./examples/demo.sh $(BUILD)
 
 clean:
@@ -64,7 +67,7 @@ INSTALLED_TOOLS = zx81tape zx81synth zx81list zx81scope zx81pack zx81rescue
 install:
 	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=Release -DZX81_TESTS=OFF \
 		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(INSTALL_BUILD) -j $(JOBS)
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target tools
 	cmake --install $(INSTALL_BUILD)
 
 # Removes what `make install` put under PREFIX (the same PREFIX and DESTDIR).

@@ -105,7 +105,9 @@ SoundWriteError open_sound_writer(SoundWriter& writer, const std::string& name, 
     }
     if (!open_output(writer.out, name)) return SoundWriteError::no_create;
     static SF_VIRTUAL_IO calls{output_length, output_seek, output_read, output_write, output_tell};
+    silence_error_stream();
     writer.sound = sf_open_virtual(&calls, SFM_WRITE, &info, &writer);
+    restore_error_stream();
     if (writer.sound == nullptr) {
         discard_output(writer.out);
         return SoundWriteError::failed;
@@ -115,6 +117,7 @@ SoundWriteError open_sound_writer(SoundWriter& writer, const std::string& name, 
 
 bool write_sound_samples(SoundWriter& writer, const double* samples, std::size_t count) {
     int block[block_samples];
+    silence_error_stream();
     while (count > 0 && !writer.failed) {
         const std::size_t n = count < block_samples ? count : block_samples;
         for (std::size_t i = 0; i < n; ++i)
@@ -126,13 +129,16 @@ bool write_sound_samples(SoundWriter& writer, const double* samples, std::size_t
         samples += n;
         count -= n;
     }
+    restore_error_stream();
     return !writer.failed;
 }
 
 SoundWriteError close_sound_writer(SoundWriter& writer) {
     if (writer.sound == nullptr) return SoundWriteError::failed;
     bool ok = !writer.failed && sf_error(writer.sound) == SF_ERR_NO_ERROR;
+    silence_error_stream();
     if (sf_close(writer.sound) != 0) ok = false;
+    restore_error_stream();
     writer.sound = nullptr;
     ok = ok && !writer.failed; // the encoder's last writes happen inside the close
     if (!ok) {
@@ -143,7 +149,11 @@ SoundWriteError close_sound_writer(SoundWriter& writer) {
 }
 
 void discard_sound_writer(SoundWriter& writer) {
-    if (writer.sound != nullptr) sf_close(writer.sound);
+    if (writer.sound != nullptr) {
+        silence_error_stream();
+        sf_close(writer.sound);
+        restore_error_stream();
+    }
     writer.sound = nullptr;
     discard_output(writer.out);
 }

@@ -11,8 +11,9 @@
 // value on the 8-bit scale, exactly as the tools' own writers round it.
 //
 // The file is written block by block under a temporary name beside the output and renamed when
-// complete (see io/output_file.h); every write and the close are checked, and libsndfile says
-// nothing on the error stream: its complaints become the writer's failure.
+// complete (see io/output_file.h); every write and the close are checked, and whatever
+// libsndfile or its codec would write on the error stream is kept off it (see
+// `silence_error_stream`): a failure is the writer's result, and the tool says it.
 #pragma once
 
 #include <cstddef>
