@@ -29,8 +29,8 @@ const char usage_text[] =
     "zmakebas style is text that zmakebas -p turns back into the same program lines; a line\n"
     "it cannot express is preceded by a # comment saying why and warned about.\n"
     "\n"
-    "Exit status: 0 all well; 1 --check found damage, or the zmakebas text will not rebuild\n"
-    "the program; 2 bad usage or an unreadable file.\n";
+    "Exit status: 0 all well; 1 --check found damage, a file is not a ZX81 program, or the\n"
+    "zmakebas text will not rebuild the program; 2 bad usage or an unreadable file.\n";
 
 void usage_error(const std::string& message) {
     std::fprintf(stderr, "zx81list: %s\nTry 'zx81list --help' for more information.\n",
@@ -158,6 +158,15 @@ int zx81list_main(int argc, char** argv) {
             continue;
         }
         const PFileModel model = parse_p_file(std::move(bytes), size);
+        // The check reports a damaged file in detail; the other views need a program.
+        const std::string problem = settings.check ? "" : not_a_program_reason(model);
+        if (!problem.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zx81list: %s: not a ZX81 program: %s\n", name.c_str(),
+                         problem.c_str());
+            if (status == 0) status = 1;
+            continue;
+        }
         if (several && (listing || settings.info || settings.screen)) {
             if (!first) std::fputs("\n", stdout);
             const bool comment = listing && settings.style == ListStyle::zmakebas;
