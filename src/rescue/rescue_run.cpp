@@ -79,6 +79,16 @@ void rescue_recording(const RescueSettings& settings, ProgramFiles& files, Progr
     report.info = decode_recording(report.name, settings.decode, sink);
 }
 
+// Creates a directory and every directory above it that is missing.
+bool make_directories(const std::string& path) {
+    for (std::size_t end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/') continue;
+        if (path[end - 1] == '/') continue;
+        if (!make_directory(path.substr(0, end))) return false;
+    }
+    return true;
+}
+
 void write_json(const std::string& name, const std::string& text, bool& ok) {
     if (name == "-") {
         ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
@@ -120,7 +130,7 @@ int zx81rescue_main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!settings.output_dir.empty() && !make_directory(settings.output_dir)) {
+    if (!settings.output_dir.empty() && !make_directories(settings.output_dir)) {
         std::fprintf(stderr, "zx81rescue: cannot create the directory %s\n",
                      settings.output_dir.c_str());
         return 1;
