@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int guessed_rates[] = {11025, 44100, 176400, 352800};
+constexpr int guessed_rates[] = {8000, 11025, 44100, 176400, 352800};
 constexpr int common_rates[] = {8000,  11025, 16000, 22050,  24000,  32000,  44100,
                                 48000, 88200, 96000, 176400, 192000, 352800, 384000};
 constexpr double pulse_seconds = 300e-6;

@@ -6,8 +6,9 @@
 //
 //   rate = (mean 1 burst - mean 0 burst) / 5 / 300 us
 //
-// The recording's start is demodulated as if it were 11025, 44100, 176400 and 352800 Hz (each
-// guess also hears bursts at half and twice its speed, so together they cover 5.5 to 700 kHz);
+// The recording's start is demodulated as if it were 8000, 11025, 44100, 176400 and 352800 Hz
+// (each guess also hears bursts at half and twice its speed, so together they cover 4 to
+// 700 kHz);
 // the guess that hears the most certain bits gives the lengths. A rate within 5 % of a common
 // one (8000, 11025, ... 384000) is taken as that one. A tape played too fast or too slow
 // measures as a lower or higher rate: the bits decode the same, only times are scaled.
