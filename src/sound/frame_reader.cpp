@@ -13,9 +13,9 @@ constexpr std::size_t raw_chunk = 16384;
 void sanitise(float* values, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const float v = values[i];
-        // NaN fails both comparisons and becomes 0.
-        values[i] = v >= -value_limit ? (v <= value_limit ? v : value_limit)
-                                      : (v < -value_limit ? -value_limit : 0.0f);
+        float held = v < -value_limit ? -value_limit : v;
+        held = held > value_limit ? value_limit : held;
+        values[i] = v == v ? held : 0.0f; // NaN is the one value unequal to itself
     }
 }
 
@@ -47,6 +47,11 @@ bool read_frames(SampleSource& source, float* frames, std::size_t capacity, std:
     if (source.sound == nullptr) return false;
 
     const auto channels = static_cast<std::size_t>(source.channels);
+    // Only floating-point data can hold NaN or values far beyond full scale.
+    SF_INFO info{};
+    sf_command(source.sound, SFC_GET_CURRENT_SF_INFO, &info, sizeof info);
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    const bool floating = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     while (count < capacity) {
         const auto wanted = static_cast<sf_count_t>(capacity - count);
         const sf_count_t got = sf_readf_float(source.sound, frames + count * channels, wanted);
@@ -54,7 +59,7 @@ bool read_frames(SampleSource& source, float* frames, std::size_t capacity, std:
         // until the next call.
         if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
         if (got <= 0) break;
-        sanitise(frames + count * channels, static_cast<std::size_t>(got) * channels);
+        if (floating) sanitise(frames + count * channels, static_cast<std::size_t>(got) * channels);
         count += static_cast<std::size_t>(got);
         source.frames_read += got;
     }

@@ -2,8 +2,8 @@
 //
 //   sound file   decoded by libsndfile straight to floats, all channels interleaved
 //                (8, 16, 24, 32-bit, float, compressed...: nothing is cut to 8 bits);
-//                a NaN becomes 0 and values are held within +-8 (a float file may hold
-//                anything)
+//                in a floating-point file a NaN becomes 0 and values are held within +-8
+//                (such a file may hold anything)
 //   raw bytes    one channel; the byte v becomes (v - 128) / 128, so 0 is -1.0, 128 is
 //                silence and 255 is 0.9921875
 //
