@@ -2,127 +2,115 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
+// Strict recursive descent over the whole text; false at the first thing JSON does not allow.
 struct Reader {
     const std::string& s;
     std::size_t i = 0;
 
+    bool at(char c) const { return i < s.size() && s[i] == c; }
+    bool digit() const { return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); }
     void space() {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t'))
+        while (i < s.size() && std::strchr(" \t\r\n", s[i]) != nullptr && s[i] != '\0')
             ++i;
     }
-    bool literal(const char* word) {
-        const std::string w(word);
-        if (s.compare(i, w.size(), w) != 0) return false;
-        i += w.size();
+    bool digits() {
+        if (!digit()) return false;
+        while (digit())
+            ++i;
         return true;
     }
     bool string(std::string& out) {
-        if (i >= s.size() || s[i] != '"') return false;
+        if (!at('"')) return false;
         for (++i; i < s.size(); ++i) {
             const auto c = static_cast<unsigned char>(s[i]);
-            if (c == '"') {
-                ++i;
-                return true;
-            }
+            if (c == '"') return ++i, true;
             if (c < 0x20) return false;
-            if (c != '\\') {
-                out += static_cast<char>(c);
-                continue;
-            }
-            if (++i >= s.size()) return false;
-            const char e = s[i];
-            if (e == 'u') {
-                if (i + 4 >= s.size()) return false;
-                for (int k = 1; k <= 4; ++k) {
-                    if (!std::isxdigit(static_cast<unsigned char>(s[i + k]))) return false;
+            if (c == '\\') {
+                if (++i >= s.size() || std::strchr("\"\\/bfnrtu", s[i]) == nullptr) return false;
+                if (s[i] == 'u') {
+                    for (int k = 1; k <= 4; ++k) {
+                        if (i + k >= s.size() ||
+                            !std::isxdigit(static_cast<unsigned char>(s[i + k]))) {
+                            return false;
+                        }
+                    }
+                    out += s.substr(i - 1, 6); // kept as written
+                    i += 4;
+                    continue;
                 }
-                out += "\\u" + s.substr(i + 1, 4); // kept as written
-                i += 4;
-            } else if (std::string("\"\\/bfnrt").find(e) != std::string::npos) {
-                out += e;
-            } else {
-                return false;
             }
+            out += static_cast<char>(c);
         }
         return false;
     }
+    // The items of an array or the members of an object, up to `close`.
+    template <typename Item> bool sequence(char close, Item item) {
+        ++i;
+        space();
+        if (at(close)) return ++i, true;
+        for (;;) {
+            if (!item()) return false;
+            space();
+            if (at(',')) {
+                ++i;
+                space();
+                continue;
+            }
+            return at(close) && (++i, true);
+        }
+    }
     bool value(Json& out) {
         space();
-        if (i >= s.size()) return false;
-        const char c = s[i];
-        if (c == '{') {
+        if (at('{')) {
             out.type = Json::Type::object;
-            ++i;
-            space();
-            if (i < s.size() && s[i] == '}') return ++i, true;
-            for (;;) {
-                space();
+            return sequence('}', [&] {
                 std::string key;
+                Json member;
                 if (!string(key)) return false;
                 space();
-                if (i >= s.size() || s[i++] != ':') return false;
-                Json member;
+                if (!at(':')) return false;
+                ++i;
                 if (!value(member)) return false;
                 out.members.emplace_back(key, member);
-                space();
-                if (i < s.size() && s[i] == ',') {
-                    ++i;
-                    continue;
-                }
-                return i < s.size() && s[i++] == '}';
-            }
+                return true;
+            });
         }
-        if (c == '[') {
+        if (at('[')) {
             out.type = Json::Type::array;
-            ++i;
-            space();
-            if (i < s.size() && s[i] == ']') return ++i, true;
-            for (;;) {
-                Json item;
-                if (!value(item)) return false;
-                out.items.push_back(item);
-                space();
-                if (i < s.size() && s[i] == ',') {
-                    ++i;
-                    continue;
-                }
-                return i < s.size() && s[i++] == ']';
-            }
+            return sequence(']', [&] {
+                out.items.emplace_back();
+                return value(out.items.back());
+            });
         }
-        if (c == '"') {
+        if (at('"')) {
             out.type = Json::Type::string;
             return string(out.text);
         }
-        if (literal("true") || literal("false")) {
-            out.type = Json::Type::boolean;
-            out.boolean = s[i - 1] == 'e' && s[i - 2] == 'u';
-            return true;
+        for (const char* word : {"true", "false", "null"}) {
+            if (s.compare(i, std::strlen(word), word) == 0) {
+                i += std::strlen(word);
+                out.type = word[0] == 'n' ? Json::Type::null : Json::Type::boolean;
+                out.boolean = word[0] == 't';
+                return true;
+            }
         }
-        if (literal("null")) return true;
-        // A number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+        // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
         const std::size_t start = i;
-        if (s[i] == '-') ++i;
-        if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-        if (s[i] == '0') {
+        if (at('-')) ++i;
+        if (at('0')) {
             ++i;
-        } else {
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
-                ++i;
+        } else if (!digits()) {
+            return false;
         }
-        if (i < s.size() && s[i] == '.') {
-            if (++i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
-                ++i;
-        }
-        if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        if (at('.') && (++i, !digits())) return false;
+        if (at('e') || at('E')) {
             ++i;
-            if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-            if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
-                ++i;
+            if (at('+') || at('-')) ++i;
+            if (!digits()) return false;
         }
         out.type = Json::Type::number;
         out.number = std::strtod(s.substr(start, i - start).c_str(), nullptr);
