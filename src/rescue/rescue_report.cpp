@@ -51,7 +51,7 @@ std::string channel_name(int channel, int channels) {
 
 std::string seconds_text(int64_t frame, int rate) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(frame) / rate);
+    std::snprintf(text, sizeof text, "%.3f", rate > 0 ? static_cast<double>(frame) / rate : 0.0);
     return text;
 }
 

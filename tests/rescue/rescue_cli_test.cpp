@@ -83,6 +83,15 @@ TEST(RescueCli, ExitStatusesAndUsageErrors) {
             EXPECT_EQ(run.out, "");
         }
     }
+    // A recording that cannot be read still has its place in a well-formed JSON report.
+    const RunResult missing =
+        run_zx81rescue({"--json", "-", "missing.wav", "good.raw"}, dir.path());
+    EXPECT_EQ(missing.status, 1);
+    Json json;
+    ASSERT_TRUE(parse_json(missing.out, json)) << missing.out;
+    EXPECT_EQ(json["recordings"].items.at(0)["status"].text, "unreadable");
+    EXPECT_EQ(json["recordings"].items.at(1)["programs"].items.at(0)["verdict"].text, "intact");
+
     const RunResult help = run_zx81rescue({"--help"}, dir.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: zx81rescue [OPTION]... RECORDING...\n", 0), 0u);
