@@ -166,9 +166,9 @@ std::string program_line(const RecordingReport& report, const ReportedProgram& e
     }
     char fields[64];
     std::snprintf(fields, sizeof fields, "%-8s %6zu bytes  ", verdict_text(p.verdict),
-                  p.bytes.size());
+                  entry.bytes);
     line += fields;
-    if (p.bytes.size() < p.expected_bytes) {
+    if (entry.bytes < p.expected_bytes) {
         line.erase(line.size() - 2);
         line += " (of " + std::to_string(p.expected_bytes) + ")  ";
     }
@@ -311,7 +311,7 @@ std::string json_report(const std::vector<RecordingReport>& reports, int status)
             out += "          \"bit_file\": " + json_or_null(files.bit_file) + ",\n";
             out += "          \"same_as\": " + json_or_null(files.same_as) + ",\n";
             out += "          \"problem\": " + json_or_null(files.problem) + ",\n";
-            out += "          \"bytes\": " + std::to_string(p.bytes.size()) + ",\n";
+            out += "          \"bytes\": " + std::to_string(report.programs[i].bytes) + ",\n";
             out += "          \"expected_bytes\": " + std::to_string(p.expected_bytes) + ",\n";
             out += "          \"verdict\": \"" + std::string(verdict_text(p.verdict)) + "\",\n";
             out += "          \"start_s\": " + seconds_text(p.start, info.rate) + ",\n";

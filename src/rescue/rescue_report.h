@@ -23,7 +23,8 @@
 
 /// A program as reported: everything but its bits, and where its files went.
 struct ReportedProgram {
-    RecoveredProgram program; // `bits` emptied once the files are written
+    RecoveredProgram program; // `bits` and `bytes` emptied once the files are written
+    std::size_t bytes = 0;    // the P file's length
     ProgramFilesResult files;
 };
 

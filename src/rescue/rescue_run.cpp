@@ -69,8 +69,10 @@ void rescue_recording(const RescueSettings& settings, ProgramFiles& files, Progr
         if (program.verdict != Verdict::not_a_program) {
             entry.files = files.write(directory, report.name, program);
         }
+        entry.bytes = program.bytes.size();
         entry.program = std::move(program);
         entry.program.bits = std::vector<ProgramBit>(); // only the files needed them
+        entry.program.bytes = std::vector<uint8_t>();
         report.programs.push_back(std::move(entry));
     };
     sink.progress = [&](int64_t frames, int64_t expected) {
