@@ -244,6 +244,10 @@ RecordingInfo decode_recording(const std::string& name, const DecodeOptions& opt
     } else {
         info.rate = source.rate;
         if (source.frames_declared != SF_COUNT_MAX) info.frames_expected = source.frames_declared;
+        if (info.rate < lowest_rate || info.rate > highest_rate) {
+            info.status = DecodeStatus::bad_rate;
+            return info;
+        }
     }
     if (sink.started) sink.started(info);
 

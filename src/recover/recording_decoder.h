@@ -35,7 +35,12 @@ enum class DecodeStatus : uint8_t {
     unreadable,  ///< cannot be opened, or a sound file that cannot be decoded
     no_memory,   ///< the buffers could not be allocated
     read_failed, ///< reading or decoding failed part-way (what came before is handed on)
+    bad_rate,    ///< a sound file's rate is outside 8000 to 384000 Hz
 };
+
+/// The rates a recording may have.
+constexpr int lowest_rate = 8000;
+constexpr int highest_rate = 384000;
 
 struct RecordingInfo {
     DecodeStatus status = DecodeStatus::ok;

@@ -145,6 +145,8 @@ const char* status_text(DecodeStatus status) {
         return "unreadable";
     case DecodeStatus::no_memory:
         return "out-of-memory";
+    case DecodeStatus::bad_rate:
+        return "unsupported-rate";
     case DecodeStatus::read_failed:
         break;
     }
@@ -165,8 +167,7 @@ std::string program_line(const RecordingReport& report, const ReportedProgram& e
                "program whose start is missing)\n";
     }
     char fields[64];
-    std::snprintf(fields, sizeof fields, "%-8s %6zu bytes  ", verdict_text(p.verdict),
-                  entry.bytes);
+    std::snprintf(fields, sizeof fields, "%-8s %6zu bytes  ", verdict_text(p.verdict), entry.bytes);
     line += fields;
     if (entry.bytes < p.expected_bytes) {
         line.erase(line.size() - 2);
@@ -242,6 +243,10 @@ std::string human_report(const RecordingReport& report) {
     const RecordingInfo& info = report.info;
     if (info.status == DecodeStatus::unreadable || info.status == DecodeStatus::no_memory) {
         return report.name + ": cannot be read\n";
+    }
+    if (info.status == DecodeStatus::bad_rate) {
+        return report.name + ": " + std::to_string(info.rate) +
+               " Hz is outside 8000 to 384000 Hz\n";
     }
     std::string text = report.name + ": " + std::to_string(info.rate) + " Hz";
     if (info.rate_unknown) {

@@ -177,6 +177,9 @@ int zx81rescue_main(int argc, char** argv) {
         if (report.info.status == DecodeStatus::unreadable ||
             report.info.status == DecodeStatus::no_memory) {
             std::fprintf(stderr, "zx81rescue: %s: cannot be read\n", report.name.c_str());
+        } else if (report.info.status == DecodeStatus::bad_rate) {
+            std::fprintf(stderr, "zx81rescue: %s: %d Hz is outside 8000 to 384000 Hz\n",
+                         report.name.c_str(), report.info.rate);
         } else if (report.info.status == DecodeStatus::read_failed) {
             std::fprintf(stderr, "zx81rescue: %s: reading failed part-way\n", report.name.c_str());
         }
