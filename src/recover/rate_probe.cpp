@@ -61,7 +61,8 @@ int RateProbe::rate() const {
     if (best == nullptr || best->certain < 16) return 0;
     const double difference = best->length[1] / best->count[1] - best->length[0] / best->count[0];
     if (difference <= 0.0) return 0;
-    return snap_rate(difference / 5.0 / pulse_seconds);
+    // The demodulator's range: a tape far too fast or slow for it is at least tried.
+    return std::clamp(snap_rate(difference / 5.0 / pulse_seconds), 8000, 384000);
 }
 
 int snap_rate(double measured) {
