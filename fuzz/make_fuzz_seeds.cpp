@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
             normaliser.insert(normaliser.end(), raw.begin(), raw.end());
             ok &= write_seed(dir + "/normaliser/seed" + suffix, normaliser);
 
-            RunSettings settings;
+            SignalOptions settings;
             PulseCalibration calibration;
             std::vector<uint8_t> war(raw);
             std::string report;

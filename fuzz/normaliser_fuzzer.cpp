@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
-    RunSettings settings;
+    SignalOptions settings;
     settings.threshold = in.take_i32();
     const uint8_t flags = in.take_u8();
     settings.verbose = flags & 1;

@@ -49,7 +49,10 @@ int run_conversion(const std::string& input, RunSettings& settings) {
     PulseCalibration calibration;
     if (settings.start_stage < 1) {
         std::printf("... creating war file %s\n", names.war_name.c_str());
-        if (!make_war_file(names.input, names.war_name, settings, calibration)) return 1;
+        SignalOptions options;
+        options.threshold = settings.threshold;
+        options.verbose = settings.verbose != 0;
+        if (!make_war_file(names.input, names.war_name, options, calibration)) return 1;
         if (calibration.n0 == 0 || calibration.n1 == 0) {
             fatal_error("*** error *** Could not compute 0,1 bit length in samples");
         }

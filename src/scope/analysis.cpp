@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "cli/settings.h"
 #include "pfile/saved_name.h"
 #include "signal/normaliser.h"
 #include "signal/runs.h"
@@ -28,7 +27,7 @@ int64_t strip_span(const ScopeAnalysis& a) {
 struct Passes {
     std::unique_ptr<uint8_t[]> raw;
     std::unique_ptr<uint8_t[]> war;
-    RunSettings run;
+    SignalOptions signal;
 };
 
 // Reads the recording block by block as the war step does and hands each block, raw and
@@ -45,7 +44,7 @@ template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) 
         std::memcpy(p.war.get(), p.raw.get(), bread);
         const PulseCalibration before = calibration;
         report.clear();
-        normalise_block(p.war.get(), bread, p.run, calibration, report);
+        normalise_block(p.war.get(), bread, p.signal, calibration, report);
         visit(first, p.raw.get(), p.war.get(), bread, before, calibration);
         first += bread;
     } while (bread == block_samples);
@@ -184,7 +183,7 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     p.raw.reset(new (std::nothrow) uint8_t[block_samples]);
     p.war.reset(new (std::nothrow) uint8_t[block_samples]);
     if (!p.raw || !p.war) return false;
-    p.run.threshold = settings.threshold;
+    p.signal.threshold = settings.threshold;
 
     // Pass 1: the war step's measurements and the envelope.
     int64_t off_start = -1;

@@ -159,21 +159,21 @@ void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int
     }
 }
 
-void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings,
+void normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
                      PulseCalibration& calibration, std::string& report) {
     if (calibration.nfill == 0) {
-        threshold_block(block, bread, settings.threshold);
+        threshold_block(block, bread, options.threshold);
         calibration.nfill = measure_nfill(block, bread);
-        if (settings.verbose) {
+        if (options.verbose) {
             char line[96];
             std::snprintf(line, sizeof line, "treshhold=%d bread=%u nfill=%d\n",
-                          settings.threshold, bread, calibration.nfill);
+                          options.threshold, bread, calibration.nfill);
             report += line;
         }
         if (calibration.nfill != 0) fill_gaps(block, bread, calibration.nfill);
     } else {
         // Measured on an earlier block: threshold and fill in one pass.
-        threshold_and_fill(block, bread, settings.threshold, calibration.nfill);
+        threshold_and_fill(block, bread, options.threshold, calibration.nfill);
     }
     if (calibration.nfill != 0 && (calibration.n0 == 0 || calibration.n1 == 0)) {
         calibrate_bit_lengths(block, bread, calibration, report);

@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/settings.h"
 #include "signal/calibration.h"
 #include "signal/runs.h"
 
@@ -24,6 +23,12 @@ constexpr uint8_t sample_on = 0xF0;
 constexpr uint8_t sample_off = 0x00;
 constexpr uint8_t war_end_marker = 0xFF;
 constexpr uint32_t block_samples = 2000000;
+
+/// What the war step is told: the signal layer's own settings.
+struct SignalOptions {
+    int32_t threshold = 30; // the smallest level that counts as signal (the converter's n=)
+    bool verbose = false;   // report the pause measurement of every block (-m)
+};
 
 /// The level of a raw sample: 0 at the middle of the scale, 254 at either end.
 inline int32_t sample_level(uint8_t v) { return v >= 128 ? 2 * v - 256 : 254 - 2 * v; }
@@ -80,5 +85,5 @@ void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int
 /// Thresholds and gap-fills one block in place, measuring `nfill` while it is still 0 and
 /// calibrating the bit lengths while one of them is still 0. The lines the measurements write
 /// (the verbose line, the two calibration lines) are appended to `report`.
-void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings,
+void normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
                      PulseCalibration& calibration, std::string& report);

@@ -9,7 +9,7 @@
 #include "sound/sample_source.h"
 
 bool make_war_file(const std::string& raw_name, const std::string& war_name,
-                   const RunSettings& settings, PulseCalibration& calibration) {
+                   const SignalOptions& options, PulseCalibration& calibration) {
     SampleSource source;
     const SourceOpen opened = open_sample_source(source, raw_name);
     if (opened == SourceOpen::no_memory) {
@@ -44,7 +44,7 @@ bool make_war_file(const std::string& raw_name, const std::string& war_name,
             return false;
         }
         report.clear();
-        normalise_block(block.get(), bread, settings, calibration, report);
+        normalise_block(block.get(), bread, options, calibration, report);
         std::fputs(report.c_str(), stdout);
         write_output(war, block.get(), bread);
     } while (bread == block_samples);

@@ -11,11 +11,11 @@
 
 #include <string>
 
-#include "cli/settings.h"
+#include "signal/normaliser.h"
 #include "signal/calibration.h"
 
 /// Converts the recording (a raw file or a sound file) into the war file block by block, measuring `calibration` on the
 /// way. False after an error, which has been reported on the error stream; no war file is
 /// left then.
 bool make_war_file(const std::string& raw_name, const std::string& war_name,
-                   const RunSettings& settings, PulseCalibration& calibration);
+                   const SignalOptions& options, PulseCalibration& calibration);

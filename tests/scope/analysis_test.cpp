@@ -50,7 +50,7 @@ TEST_F(Analysis, TheCalibrationHistogramIsTheCoresOnTheFirstBlock) {
     const ScopeAnalysis a = analyse(samples);
     PulseCalibration cal;
     std::string report;
-    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), RunSettings{}, cal,
+    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), SignalOptions{}, cal,
                     report);
     ASSERT_TRUE(a.have_periods);
     EXPECT_EQ(a.periods, period_histogram(samples.data(), static_cast<uint32_t>(samples.size()),
@@ -103,7 +103,7 @@ TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     std::vector<uint8_t> war = samples;
     PulseCalibration cal;
     std::string report;
-    normalise_block(war.data(), static_cast<uint32_t>(war.size()), RunSettings{}, cal, report);
+    normalise_block(war.data(), static_cast<uint32_t>(war.size()), SignalOptions{}, cal, report);
     for (std::size_t i = 0; i < part.raw.size(); ++i) {
         EXPECT_EQ(part.raw[i], samples[static_cast<std::size_t>(part.first) + i]) << i;
         EXPECT_EQ(part.war[i], war[static_cast<std::size_t>(part.first) + i]) << i;
@@ -207,7 +207,7 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
         std::vector<uint8_t> block(samples.begin() + static_cast<std::ptrdiff_t>(at),
                                    samples.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                          samples.size(), at + block_samples)));
-        normalise_block(block.data(), static_cast<uint32_t>(block.size()), RunSettings{}, cal,
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), SignalOptions{}, cal,
                         report);
         war.insert(war.end(), block.begin(), block.end());
     }

@@ -126,7 +126,7 @@ TEST(BitWalk, AgreesWithTheClassifierOnANormalisedRecording) {
     dropout(war, bit_start_sample(200, 300) + 5, bit_start_sample(200, 300) + 200);
     PulseCalibration cal;
     std::string report;
-    RunSettings settings;
+    SignalOptions settings;
     normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, cal, report);
     ASSERT_GT(cal.n1, cal.n0);
     war.push_back(war_end_marker);

@@ -211,7 +211,7 @@ TEST(NormaliseBlock, BlockAfterBlockAgreesWithThePlainSteps) {
     // The first block measures nfill and takes the separate steps; later ones the fused pass.
     std::mt19937 random(27);
     const std::vector<uint8_t> raw = rough_recording(random, 44100, 200);
-    RunSettings settings;
+    SignalOptions settings;
     const uint32_t block = static_cast<uint32_t>(raw.size() / 3 + 1);
     PulseCalibration calibration;
     PulseCalibration reference;

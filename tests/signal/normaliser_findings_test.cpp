@@ -14,9 +14,9 @@ TEST(NormaliserFindings, EmptyBlockWithEveryLevelOffPassedNullToMemset) {
     threshold_block(nullptr, 0, INT32_MAX);
     threshold_block(nullptr, 0, 30);
 
-    RunSettings settings;
+    SignalOptions settings;
     settings.threshold = 0x7F808001;
-    settings.verbose = 1;
+    settings.verbose = true;
     PulseCalibration calibration;
     std::string report;
     normalise_block(nullptr, 0, settings, calibration, report);

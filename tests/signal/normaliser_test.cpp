@@ -112,8 +112,8 @@ TEST(MeasureNfill, LongestClosedRunInsideTheThirdQuarter) {
 }
 
 TEST(NormaliseBlock, VerboseLineWhileNfillIsMeasured) {
-    RunSettings settings;
-    settings.verbose = 1;
+    SignalOptions settings;
+    settings.verbose = true;
     PulseCalibration calibration;
     std::vector<uint8_t> block(8, 128);
     std::string report;
@@ -127,8 +127,8 @@ TEST(NormaliseBlock, VerboseLineWhileNfillIsMeasured) {
 }
 
 TEST(NormaliseBlock, LaterBlocksOnlyThresholdAndFill) {
-    RunSettings settings;
-    settings.verbose = 1;
+    SignalOptions settings;
+    settings.verbose = true;
     PulseCalibration calibration{40, 55, 88};
     std::vector<uint8_t> block{200, 200, 200, 200, 200, 200, 200, 200, 200, 200,
                                200, 200, 128, 128, 200, 128};
