@@ -112,9 +112,7 @@ int main(int argc, char** argv) {
             SignalOptions settings;
             PulseCalibration calibration;
             std::vector<uint8_t> war(raw);
-            std::string report;
-            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration,
-                            report);
+            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration);
             war.push_back(war_end_marker);
             std::vector<uint8_t> classifier;
             put_i32(classifier, calibration.nfill);

@@ -4,7 +4,11 @@
 #     stood on has one; a core folder stands on core folders only; nothing stands on a tool;
 #     no folder stands on itself, directly or through others;
 #   - a file includes ("folder/name.h") only from its own folder and the folders its folder
-#     stands on, directly or through others.
+#     stands on, directly or through others;
+#   - nothing in a library prints or ends the process: no file of src/ names stdout, stderr,
+#     std::cout, std::cerr, printf, puts, perror, exit or abort (comments aside), except the
+#     files that the folder's CMakeLists.txt builds into its executable
+#     (zx81_executable(FOLDER NAME FILES...)): a tool's messages and exit statuses live there.
 # Prints one line per breach and exits 1 when there is any. Run by `make test` (CTest "layers").
 #
 #   scripts/check_layers.sh [SRC_DIR]      (default: the src/ beside this script)
@@ -80,8 +84,29 @@ for dir in "$src"/*/; do
         "$dir"*.h "$dir"*.cpp 2>/dev/null || true)
 done
 
+# Words that write to the standard streams or end the process.
+printing='\b(stdout|stderr)\b|std::(cout|cerr|clog)\b|\b(printf|vprintf|puts|putchar|perror)[[:space:]]*\(|\b(exit|_exit|_Exit|quick_exit|abort)[[:space:]]*\('
+for dir in "$src"/*/; do
+    folder="$(basename "$dir")"
+    executable=" "
+    if [ -f "$dir/CMakeLists.txt" ]; then
+        # The words of the zx81_executable(...) call after the folder and the name.
+        call="$(tr '\n' ' ' <"$dir/CMakeLists.txt" | grep -oE 'zx81_executable\([^)]*\)' || true)"
+        read -r -a words <<<"${call//[()]/ }"
+        executable+="${words[*]:3} "
+    fi
+    for file in "$dir"*.h "$dir"*.cpp; do
+        [ -f "$file" ] || continue
+        [[ "$executable" == *" ${file##*/} "* ]] && continue
+        while IFS=: read -r line text; do
+            breach "src/$folder/${file##*/}:$line: prints or ends the process in a library:" \
+                "$(sed -E 's/^[[:space:]]+//' <<<"$text")"
+        done < <(sed -E 's://.*$::' "$file" | grep -nE "$printing" || true)
+    done
+done
+
 if [ "$breaches" -gt 0 ]; then
     echo "check_layers: $breaches breach(es) of the layers in $src"
     exit 1
 fi
-echo "check_layers: every include in $src keeps to layers.txt"
+echo "check_layers: every include in $src keeps to layers.txt, and no library prints"

@@ -32,6 +32,3 @@ int32_t parse_option_value(const char* text);
 /// line each, in order.
 void parse_options(int argc, const char* const* argv, RunSettings& settings,
                    std::string& reports);
-
-/// Writes the message and a line feed to the error stream and ends the process with status 1.
-[[noreturn]] void fatal_error(const char* message);

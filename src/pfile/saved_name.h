@@ -30,5 +30,6 @@ struct SavedNameReader {
 bool feed_saved_name(SavedNameReader& reader, const char* text, std::size_t size);
 
 /// Decodes the saved name at the start of a bit file into `zx_name` (empty when the file holds
-/// no complete byte). False, after the report on the error stream, when it cannot be opened.
+/// no complete byte). False when it cannot be opened or read. Reads 4096 bytes at a time and
+/// no further than the name.
 bool read_saved_name(const std::string& bit_name, std::string& zx_name);

@@ -35,7 +35,6 @@ struct Passes {
 template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) {
     if (!rewind_recording(rec)) return false;
     PulseCalibration calibration;
-    std::string report;
     int64_t first = 0;
     uint32_t bread;
     do {
@@ -43,8 +42,7 @@ template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) 
         if (rec.failed) return false;
         std::memcpy(p.war.get(), p.raw.get(), bread);
         const PulseCalibration before = calibration;
-        report.clear();
-        normalise_block(p.war.get(), bread, p.signal, calibration, report);
+        normalise_block(p.war.get(), bread, p.signal, calibration);
         visit(first, p.raw.get(), p.war.get(), bread, before, calibration);
         first += bread;
     } while (bread == block_samples);

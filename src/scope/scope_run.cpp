@@ -3,20 +3,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "io/output_file.h"
 #include "io/platform.h"
 #include "scope/analysis.h"
-#include "scope/charts.h"
 #include "scope/recording.h"
 #include "scope/report.h"
+#include "scope/report_files.h"
 #include "scope/scope_options.h"
 
 namespace {
-
-struct ReportFile {
-    std::string name;
-    std::string text;
-};
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "zx81scope: %s\nTry 'zx81scope --help' for more information.\n",
@@ -29,36 +23,7 @@ int failure(const std::string& message) {
     return 1;
 }
 
-std::vector<ReportFile> svg_files(const ScopeAnalysis& a, const ScopeSettings& settings,
-                                  const std::string& stem) {
-    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    std::vector<ReportFile> files{
-        {stem + "-overview.svg", head + overview_svg(a, settings.threshold, false) + "\n"},
-        {stem + "-periods.svg", head + periods_svg(a) + "\n"},
-        {stem + "-lengths.svg", head + lengths_svg(a) + "\n"}};
-    for (const Strip& s : a.strips) {
-        files.push_back({stem + "-strip-" + std::to_string(s.number) + ".svg",
-                         head + strip_svg(a, s, settings.threshold) + "\n"});
-    }
-    return files;
-}
-
-bool write_report_file(const ReportFile& f) {
-    OutputFile out;
-    if (!open_output(out, f.name)) return false;
-    write_output(out, f.text.data(), f.text.size());
-    return commit_output(out);
-}
-
 } // namespace
-
-std::string report_stem(const std::string& name) {
-    const std::size_t slash = name.find_last_of('/');
-    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot <= base) return name;
-    return name.substr(0, dot);
-}
 
 int zx81scope_main(int argc, const char* const* argv) {
     ScopeSettings settings;
@@ -94,15 +59,7 @@ int zx81scope_main(int argc, const char* const* argv) {
                                   : "not enough memory");
     }
 
-    std::vector<ReportFile> files;
-    if (settings.svg) {
-        files = svg_files(a, settings,
-                          report_stem(settings.output.empty() ? settings.input : settings.output));
-    } else {
-        files.push_back(
-            {settings.output.empty() ? report_stem(settings.input) + ".html" : settings.output,
-             report_html(a, settings)});
-    }
+    const std::vector<ReportFile> files = report_files(a, settings);
     for (const ReportFile& f : files) {
         if (same_file(f.name, settings.input)) {
             return failure("will not write the report over the recording " + settings.input);

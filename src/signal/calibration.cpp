@@ -1,7 +1,5 @@
 #include "signal/calibration.h"
 
-#include <cstdio>
-
 PeriodHistogram period_histogram(const uint8_t* block, uint32_t bread, int32_t nplat) {
     PeriodHistogram histogram{};
     const Window window = measurement_window(bread);
@@ -46,17 +44,8 @@ int32_t highest_peak(const PeriodHistogram& histogram, int32_t start) {
     return best;
 }
 
-void calibrate_bit_lengths(const uint8_t* block, uint32_t bread, PulseCalibration& calibration,
-                           std::string& report) {
-    const int32_t nplat = nplat_of(calibration.nfill);
-    const PeriodHistogram histogram = period_histogram(block, bread, nplat);
-
-    char line[96];
-    std::snprintf(line, sizeof line, "\nnplat = %d\n", nplat);
-    report += line;
+void calibrate_bit_lengths(const uint8_t* block, uint32_t bread, PulseCalibration& calibration) {
+    const PeriodHistogram histogram = period_histogram(block, bread, nplat_of(calibration.nfill));
     calibration.n0 = lowest_peak(histogram, calibration.n0);
     calibration.n1 = highest_peak(histogram, calibration.n1);
-    std::snprintf(line, sizeof line, "\nnplat = %d n0=%d n1=%d\n", nplat, calibration.n0,
-                  calibration.n1);
-    report += line;
 }

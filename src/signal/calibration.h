@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 /// The measured lengths, in samples; 0 means not measured yet.
 struct PulseCalibration {
@@ -51,6 +50,5 @@ int32_t lowest_peak(const PeriodHistogram& histogram, int32_t start);
 int32_t highest_peak(const PeriodHistogram& histogram, int32_t start);
 
 /// One calibration pass over a gap-filled block: sets `n0` and `n1` (each search starts from
-/// the value the previous pass left) and appends the two measurement lines to `report`.
-void calibrate_bit_lengths(const uint8_t* block, uint32_t bread, PulseCalibration& calibration,
-                           std::string& report);
+/// the value the previous pass left).
+void calibrate_bit_lengths(const uint8_t* block, uint32_t bread, PulseCalibration& calibration);

@@ -1,6 +1,5 @@
 #include "signal/normaliser.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "signal/runs.h"
@@ -159,23 +158,23 @@ void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int
     }
 }
 
-void normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
-                     PulseCalibration& calibration, std::string& report) {
+BlockMeasurement normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
+                                 PulseCalibration& calibration) {
+    BlockMeasurement measured;
+    measured.bread = bread;
     if (calibration.nfill == 0) {
         threshold_block(block, bread, options.threshold);
         calibration.nfill = measure_nfill(block, bread);
-        if (options.verbose) {
-            char line[96];
-            std::snprintf(line, sizeof line, "treshhold=%d bread=%u nfill=%d\n",
-                          options.threshold, bread, calibration.nfill);
-            report += line;
-        }
+        measured.nfill_measured = true;
         if (calibration.nfill != 0) fill_gaps(block, bread, calibration.nfill);
     } else {
         // Measured on an earlier block: threshold and fill in one pass.
         threshold_and_fill(block, bread, options.threshold, calibration.nfill);
     }
     if (calibration.nfill != 0 && (calibration.n0 == 0 || calibration.n1 == 0)) {
-        calibrate_bit_lengths(block, bread, calibration, report);
+        calibrate_bit_lengths(block, bread, calibration);
+        measured.calibrated = true;
     }
+    measured.calibration = calibration;
+    return measured;
 }

@@ -14,7 +14,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "signal/calibration.h"
 #include "signal/runs.h"
@@ -27,7 +26,14 @@ constexpr uint32_t block_samples = 2000000;
 /// What the war step is told: the signal layer's own settings.
 struct SignalOptions {
     int32_t threshold = 30; // the smallest level that counts as signal (the converter's n=)
-    bool verbose = false;   // report the pause measurement of every block (-m)
+};
+
+/// What the normalisation of one block measured, for the caller to report as it goes.
+struct BlockMeasurement {
+    uint32_t bread = 0;           // samples in the block
+    bool nfill_measured = false;  // nfill was measured on this block (it may still be 0)
+    bool calibrated = false;      // a calibration pass ran on this block
+    PulseCalibration calibration; // the calibration after the block
 };
 
 /// The level of a raw sample: 0 at the middle of the scale, 254 at either end.
@@ -83,7 +89,6 @@ void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& 
 void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t nfill);
 
 /// Thresholds and gap-fills one block in place, measuring `nfill` while it is still 0 and
-/// calibrating the bit lengths while one of them is still 0. The lines the measurements write
-/// (the verbose line, the two calibration lines) are appended to `report`.
-void normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
-                     PulseCalibration& calibration, std::string& report);
+/// calibrating the bit lengths while one of them is still 0; says which it did.
+BlockMeasurement normalise_block(uint8_t* block, uint32_t bread, const SignalOptions& options,
+                                 PulseCalibration& calibration);

@@ -1,17 +1,12 @@
 #include "synth/synth_run.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <string>
+#include <vector>
 
-#include "io/output_file.h"
 #include "io/platform.h"
+#include "synth/synth_steps.h"
 #include "synth/synth_usage.h"
-#include "synth/synthesiser.h"
-#include "synth/tape_name.h"
-#include "synth/wav_file.h"
 
 namespace {
 
@@ -20,87 +15,6 @@ void report(const std::string& message) {
 }
 
 } // namespace
-
-bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::string& message) {
-    bytes.clear();
-    if (file_kind(name) == FileKind::directory) {
-        message = "can't read " + name + ": it is a directory";
-        return false;
-    }
-    std::FILE* in = std::fopen(name.c_str(), "rb");
-    if (in == nullptr) {
-        message = "can't read " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    uint8_t chunk[65536];
-    std::size_t got;
-    while (bytes.size() <= program_max && (got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) {
-        message = "can't read " + name;
-        return false;
-    }
-    if (bytes.size() > program_max) {
-        message = name + " is larger than 64 KB: not a ZX81 program";
-        bytes.clear();
-        return false;
-    }
-    return true;
-}
-
-bool tape_bytes(const SynthSettings& settings, const std::vector<uint8_t>& program,
-                std::vector<uint8_t>& bytes, std::string& message) {
-    const std::string name = settings.tape_name.empty()
-                                 ? default_tape_name(settings.program_name)
-                                 : settings.tape_name;
-    if (!tape_name_codes(name, bytes, message)) return false;
-    bytes.insert(bytes.end(), program.begin(), program.end());
-    return true;
-}
-
-int write_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes) {
-    Synthesiser synth = make_synthesiser(settings, bytes);
-    const int bits = settings.wav ? settings.bits : 8;
-    if (settings.wav && !wav_fits(synth.total_samples, bits)) {
-        report("the recording is too long for a WAV file (" + std::to_string(synth.total_samples) +
-               " samples); write raw samples instead");
-        return 1;
-    }
-    std::unique_ptr<double[]> samples(new (std::nothrow) double[synth_block_samples]);
-    std::unique_ptr<uint8_t[]> encoded(new (std::nothrow) uint8_t[2 * synth_block_samples]);
-    if (!samples || !encoded) {
-        report("not enough memory");
-        return 1;
-    }
-    OutputFile out;
-    if (!open_output(out, settings.output_name)) {
-        report("can't create " + settings.output_name);
-        return 1;
-    }
-    if (settings.wav) {
-        const auto header = wav_header(settings.rate, bits, synth.total_samples);
-        write_output(out, header.data(), header.size());
-    }
-    for (int64_t left = synth.total_samples; left > 0 && !out.write_failed;) {
-        const auto count = static_cast<std::size_t>(
-            left < static_cast<int64_t>(synth_block_samples) ? left : synth_block_samples);
-        render_samples(synth, samples.get(), count);
-        write_output(out, encoded.get(), encode_samples(samples.get(), count, bits, encoded.get()));
-        left -= static_cast<int64_t>(count);
-    }
-    if (settings.wav && (wav_data_size(synth.total_samples, bits) & 1) != 0) {
-        const uint8_t pad = 0;
-        write_output(out, &pad, 1);
-    }
-    if (!commit_output(out)) {
-        report("can't write " + settings.output_name);
-        return 1;
-    }
-    return 0;
-}
 
 int zx81synth_main(int argc, const char* const* argv) {
     SynthSettings settings;
@@ -133,5 +47,9 @@ int zx81synth_main(int argc, const char* const* argv) {
         return 2;
     }
     install_signal_cleanup();
-    return write_recording(settings, bytes);
+    if (!write_recording(settings, bytes, message)) {
+        report(message);
+        return 1;
+    }
+    return 0;
 }

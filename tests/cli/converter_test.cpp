@@ -187,6 +187,13 @@ TEST_F(Converter, StartingFromABitFile) {
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"test.p"});
 }
 
+TEST_F(Converter, AMissingBitFileHasNoName) {
+    const RunResult r = run({"tape.bit"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, " *** error ***   Can't read name from file tape.bit \n");
+}
+
 TEST_F(Converter, OtherExtensionStartingWithBReadsTheDerivedBitName) {
     write_text(dir / "tape.BAK", "garbage");
     write_text(dir / "tape.bit", bits_of({0x80, 0x41}));

@@ -44,8 +44,7 @@ std::vector<uint8_t> war_reference(const std::vector<uint8_t>& raw, PulseCalibra
         if (cal.nfill == 0) cal.nfill = measure_nfill(block.data(), static_cast<uint32_t>(n));
         fill_gaps_reference(block, cal.nfill);
         if (cal.n0 == 0 || cal.n1 == 0) {
-            std::string report;
-            calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal, report);
+            calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal);
         }
         war.insert(war.end(), block.begin(), block.end());
     }

@@ -49,9 +49,7 @@ TEST_F(Analysis, TheCalibrationHistogramIsTheCoresOnTheFirstBlock) {
     std::vector<uint8_t> samples = clean_recording(300);
     const ScopeAnalysis a = analyse(samples);
     PulseCalibration cal;
-    std::string report;
-    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), SignalOptions{}, cal,
-                    report);
+    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), SignalOptions{}, cal);
     ASSERT_TRUE(a.have_periods);
     EXPECT_EQ(a.periods, period_histogram(samples.data(), static_cast<uint32_t>(samples.size()),
                                           nplat_of(cal.nfill)));
@@ -102,8 +100,7 @@ TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     ASSERT_EQ(part.war.size(), part.raw.size());
     std::vector<uint8_t> war = samples;
     PulseCalibration cal;
-    std::string report;
-    normalise_block(war.data(), static_cast<uint32_t>(war.size()), SignalOptions{}, cal, report);
+    normalise_block(war.data(), static_cast<uint32_t>(war.size()), SignalOptions{}, cal);
     for (std::size_t i = 0; i < part.raw.size(); ++i) {
         EXPECT_EQ(part.raw[i], samples[static_cast<std::size_t>(part.first) + i]) << i;
         EXPECT_EQ(part.war[i], war[static_cast<std::size_t>(part.first) + i]) << i;
@@ -202,13 +199,11 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
 
     std::vector<uint8_t> war;
     PulseCalibration cal;
-    std::string report;
     for (std::size_t at = 0; at < samples.size(); at += block_samples) {
         std::vector<uint8_t> block(samples.begin() + static_cast<std::ptrdiff_t>(at),
                                    samples.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                          samples.size(), at + block_samples)));
-        normalise_block(block.data(), static_cast<uint32_t>(block.size()), SignalOptions{}, cal,
-                        report);
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), SignalOptions{}, cal);
         war.insert(war.end(), block.begin(), block.end());
     }
     war.push_back(war_end_marker);

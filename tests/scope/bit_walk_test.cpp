@@ -125,9 +125,8 @@ TEST(BitWalk, AgreesWithTheClassifierOnANormalisedRecording) {
     cut_pulses(war, 200, n, 6);
     dropout(war, bit_start_sample(200, 300) + 5, bit_start_sample(200, 300) + 200);
     PulseCalibration cal;
-    std::string report;
     SignalOptions settings;
-    normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, cal, report);
+    normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, cal);
     ASSERT_GT(cal.n1, cal.n0);
     war.push_back(war_end_marker);
     Walked reference, walked;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "scope/charts.h"
-#include "scope/scope_run.h"
+#include "scope/report_files.h"
 #include "scope_test_support.h"
 #include "well_formed.h"
 

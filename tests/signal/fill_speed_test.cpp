@@ -215,7 +215,6 @@ TEST(NormaliseBlock, BlockAfterBlockAgreesWithThePlainSteps) {
     const uint32_t block = static_cast<uint32_t>(raw.size() / 3 + 1);
     PulseCalibration calibration;
     PulseCalibration reference;
-    std::string report;
     for (std::size_t from = 0; from < raw.size(); from += block) {
         const std::size_t n = std::min<std::size_t>(block, raw.size() - from);
         std::vector<uint8_t> fast(raw.begin() + static_cast<std::ptrdiff_t>(from),
@@ -226,7 +225,7 @@ TEST(NormaliseBlock, BlockAfterBlockAgreesWithThePlainSteps) {
         }
         fill_gaps_reference(expected, reference.nfill);
 
-        normalise_block(fast.data(), static_cast<uint32_t>(n), settings, calibration, report);
+        normalise_block(fast.data(), static_cast<uint32_t>(n), settings, calibration);
         ASSERT_EQ(calibration.nfill, reference.nfill);
         ASSERT_EQ(fast, expected) << "block at " << from;
     }

@@ -111,30 +111,31 @@ TEST(MeasureNfill, LongestClosedRunInsideTheThirdQuarter) {
     for (uint32_t n = 0; n < 4; ++n) EXPECT_EQ(measure_nfill(samples("#.#.").data(), n), 0);
 }
 
-TEST(NormaliseBlock, VerboseLineWhileNfillIsMeasured) {
+TEST(NormaliseBlock, SaysNfillWasMeasuredWhileItIsZero) {
     SignalOptions settings;
-    settings.verbose = true;
     PulseCalibration calibration;
     std::vector<uint8_t> block(8, 128);
-    std::string report;
-    normalise_block(block.data(), 8, settings, calibration, report);
-    EXPECT_EQ(report, "treshhold=30 bread=8 nfill=0\n");
+    BlockMeasurement m = normalise_block(block.data(), 8, settings, calibration);
+    EXPECT_TRUE(m.nfill_measured);
+    EXPECT_FALSE(m.calibrated);
+    EXPECT_EQ(m.bread, 8u);
+    EXPECT_EQ(m.calibration.nfill, 0);
     EXPECT_EQ(block, std::vector<uint8_t>(8, sample_off));
 
-    report.clear();
-    normalise_block(block.data(), 0, settings, calibration, report);
-    EXPECT_EQ(report, "treshhold=30 bread=0 nfill=0\n");
+    m = normalise_block(block.data(), 0, settings, calibration);
+    EXPECT_TRUE(m.nfill_measured);
+    EXPECT_EQ(m.bread, 0u);
 }
 
 TEST(NormaliseBlock, LaterBlocksOnlyThresholdAndFill) {
     SignalOptions settings;
-    settings.verbose = true;
     PulseCalibration calibration{40, 55, 88};
     std::vector<uint8_t> block{200, 200, 200, 200, 200, 200, 200, 200, 200, 200,
                                200, 200, 128, 128, 200, 128};
-    std::string report;
-    normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration, report);
-    EXPECT_EQ(report, "");
+    const BlockMeasurement m =
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration);
+    EXPECT_FALSE(m.nfill_measured);
+    EXPECT_FALSE(m.calibrated);
     EXPECT_EQ(picture(block), "###############.");
     EXPECT_EQ(calibration.nfill, 40);
 }

@@ -453,9 +453,7 @@ TEST(SoundInput, FlacWithCorruptDataCannotBeRead) {
 std::vector<uint8_t> raw_war(std::vector<uint8_t> bytes) {
     SignalOptions settings;
     PulseCalibration calibration;
-    std::string report;
-    normalise_block(bytes.data(), static_cast<uint32_t>(bytes.size()), settings, calibration,
-                    report);
+    normalise_block(bytes.data(), static_cast<uint32_t>(bytes.size()), settings, calibration);
     bytes.push_back(war_end_marker);
     return bytes;
 }
