@@ -1,6 +1,7 @@
 #include "pfile/saved_name.h"
 
 #include "io/input_file.h"
+#include "program/zx81_charset.h"
 
 bool feed_saved_name(SavedNameReader& reader, const char* text, std::size_t size) {
     for (std::size_t i = 0; i < size && !reader.complete; ++i) {
@@ -10,7 +11,7 @@ bool feed_saved_name(SavedNameReader& reader, const char* text, std::size_t size
         if (++reader.group_bits < 8) continue;
 
         const unsigned byte = reader.group & 0xFF;
-        reader.name += zx_name_chars[byte % 64];
+        reader.name += file_name_char(static_cast<uint8_t>(byte));
         reader.group = 0;
         reader.group_bits = 0;
         if ((byte & 0x80) != 0 || reader.name.size() >= zx_name_max) reader.complete = true;

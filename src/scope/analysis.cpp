@@ -11,10 +11,6 @@
 
 namespace {
 
-// The bits are walked in pieces of this many samples, so that a noisy block (a bit start
-// every few samples) never piles up more than this many bits at once.
-constexpr std::size_t walk_piece = 1 << 16;
-
 // Samples shown on either side of an unknown bit, and how much of a long one is shown.
 int64_t strip_pad(const ScopeAnalysis& a) {
     return std::max<int64_t>(a.calibration.n1, 32);
@@ -47,18 +43,6 @@ template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) 
         first += bread;
     } while (bread == block_samples);
     return true;
-}
-
-// Walks a normalised block (and, after the last, the end marker) in pieces.
-template <typename Visit>
-void walk_block(BitClassifier& c, const uint8_t* war, std::size_t size,
-                std::vector<WalkedBit>& bits, Visit visit) {
-    for (std::size_t at = 0; at < size; at += walk_piece) {
-        bits.clear();
-        walk_bits(c, war + at, std::min(walk_piece, size - at), bits);
-        for (const WalkedBit& b : bits)
-            visit(b);
-    }
 }
 
 // Records an off run [first, end) in every column it reaches into.
@@ -209,17 +193,16 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     a.lengths.assign(static_cast<std::size_t>(std::clamp<int64_t>(widest * 3 / 2, 64, 4096)), 0);
 
     // Pass 2: every bit, as the bit step classifies the war file.
-    std::vector<WalkedBit> bits;
     SavedNameReader name;
     BitClassifier c = make_classifier(cal, settings.tolerance_divisor);
     auto count = [&](const WalkedBit& b) { count_bit(b, settings.max_strips, name, a); };
     if (!war_pass(rec, p,
                   [&](int64_t, const uint8_t*, const uint8_t* war, uint32_t size,
                       const PulseCalibration&,
-                      const PulseCalibration&) { walk_block(c, war, size, bits, count); })) {
+                      const PulseCalibration&) { walk_bits(c, war, size, count); })) {
         return false;
     }
-    walk_block(c, &war_end_marker, 1, bits, count);
+    walk_bits(c, &war_end_marker, 1, count);
     a.saved_name = name.name;
     a.name_complete = name.complete;
     if (a.strips.empty()) return true;
@@ -231,7 +214,7 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
                   [&](int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t size,
                       const PulseCalibration&, const PulseCalibration&) {
                       fill_strips(first, raw, war, size, a);
-                      walk_block(c, war, size, bits, collect);
+                      walk_bits(c, war, size, collect);
                   })) {
         return false;
     }
@@ -240,6 +223,6 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
             if (part.end > a.length) part.war.push_back(war_end_marker);
         }
     }
-    walk_block(c, &war_end_marker, 1, bits, collect);
+    walk_bits(c, &war_end_marker, 1, collect);
     return true;
 }

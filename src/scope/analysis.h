@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "bits/classifier.h"
-#include "scope/bit_walk.h"
 #include "scope/recording.h"
 #include "scope/scope_settings.h"
 #include "signal/calibration.h"

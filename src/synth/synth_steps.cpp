@@ -1,5 +1,6 @@
 #include "synth/synth_steps.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,8 +9,8 @@
 
 #include "io/output_file.h"
 #include "io/platform.h"
+#include "program/tape_name.h"
 #include "synth/synthesiser.h"
-#include "synth/tape_name.h"
 #include "synth/wav_file.h"
 
 bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::string& message) {
@@ -47,9 +48,29 @@ bool tape_bytes(const SynthSettings& settings, const std::vector<uint8_t>& progr
     const std::string name = settings.tape_name.empty()
                                  ? default_tape_name(settings.program_name)
                                  : settings.tape_name;
-    if (!tape_name_codes(name, bytes, message)) return false;
-    bytes.insert(bytes.end(), program.begin(), program.end());
-    return true;
+    std::string missing;
+    switch (tape_name_codes(name, bytes, missing)) {
+    case TapeNameProblem::none:
+        bytes.insert(bytes.end(), program.begin(), program.end());
+        return true;
+    case TapeNameProblem::empty:
+        message = "the name is empty (choose one with --name)";
+        break;
+    case TapeNameProblem::too_long:
+        message = "the name \"" + name + "\" is longer than 127 characters";
+        break;
+    case TapeNameProblem::missing_character: {
+        // A byte that is no printable character is shown by its value.
+        const auto lead = static_cast<unsigned char>(missing[0]);
+        char shown[8];
+        std::snprintf(shown, sizeof shown, "\\x%02X", lead);
+        const bool printable = missing.size() > 1 || std::isprint(lead);
+        message = "the name \"" + name + "\" has '" + (printable ? missing : shown) +
+                  "', which the ZX81 lacks (choose another with --name)";
+        break;
+    }
+    }
+    return false;
 }
 
 bool write_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes,

@@ -147,6 +147,15 @@ INSTANTIATE_TEST_SUITE_P(
         UsageError{{"--name", "a@b", "ok.p", "old.raw"},
                    "zx81synth: the name \"a@b\" has '@', which the ZX81 lacks (choose another "
                    "with --name)\n"},
+        UsageError{{"--name", "CAF\xC3\x89", "ok.p", "old.raw"},
+                   "zx81synth: the name \"CAF\xC3\x89\" has '\xC3\x89', which the ZX81 lacks "
+                   "(choose another with --name)\n"},
+        UsageError{{"--name", "A\tB", "ok.p", "old.raw"},
+                   "zx81synth: the name \"A\tB\" has '\\x09', which the ZX81 lacks (choose "
+                   "another with --name)\n"},
+        UsageError{{"--name", std::string(128, 'A'), "ok.p", "old.raw"},
+                   "zx81synth: the name \"" + std::string(128, 'A') +
+                       "\" is longer than 127 characters\n"},
         UsageError{{"ok.p", "ok.p"},
                    "zx81synth: can't write the recording over its program ok.p\n"},
         UsageError{{"ok.p", "./ok.p"},

@@ -1,26 +1,30 @@
 #include <gtest/gtest.h>
 
-#include "synth/tape_name.h"
+#include "program/tape_name.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 std::vector<uint8_t> codes_of(const std::string& text) {
     std::vector<uint8_t> codes;
-    std::string message;
-    EXPECT_TRUE(tape_name_codes(text, codes, message)) << message;
+    std::string missing;
+    EXPECT_EQ(tape_name_codes(text, codes, missing), TapeNameProblem::none) << missing;
     return codes;
 }
 
-std::string refusal(const std::string& text) {
+// The problem with a name and the character it lacks.
+std::pair<TapeNameProblem, std::string> refusal(const std::string& text) {
     std::vector<uint8_t> codes{1, 2, 3};
-    std::string message;
-    EXPECT_FALSE(tape_name_codes(text, codes, message)) << text;
-    EXPECT_TRUE(codes.empty());
-    return message;
+    std::string missing;
+    const TapeNameProblem problem = tape_name_codes(text, codes, missing);
+    EXPECT_TRUE(codes.empty()) << text;
+    return {problem, problem == TapeNameProblem::missing_character ? missing : ""};
 }
+
+constexpr TapeNameProblem lacks = TapeNameProblem::missing_character;
 
 TEST(TapeName, MarksTheLastCode) {
     EXPECT_EQ(codes_of("HELLO"), (std::vector<uint8_t>{0x2D, 0x2A, 0x31, 0x31, 0xB4}));
@@ -51,23 +55,20 @@ TEST(TapeName, EveryTypableCharacterHasItsCode) {
 }
 
 TEST(TapeName, RefusesWhatTheZx81Lacks) {
-    EXPECT_EQ(refusal("HELLO_WORLD"), "the name \"HELLO_WORLD\" has '_', which the ZX81 lacks "
-                                      "(choose another with --name)");
-    EXPECT_EQ(refusal("CAF\xC3\x89"),
-              "the name \"CAF\xC3\x89\" has '\xC3\x89', which the ZX81 lacks (choose another with "
-              "--name)");
-    EXPECT_EQ(refusal(std::string("A\tB")),
-              "the name \"A\tB\" has '\\x09', which the ZX81 lacks (choose another with --name)");
+    using Refusal = std::pair<TapeNameProblem, std::string>;
+    EXPECT_EQ(refusal("HELLO_WORLD"), Refusal(lacks, "_"));
+    EXPECT_EQ(refusal("CAF\xC3\x89"), Refusal(lacks, "\xC3\x89"));
+    EXPECT_EQ(refusal(std::string("A\tB")), Refusal(lacks, "\t"));
+    EXPECT_EQ(refusal("A\xA3"), Refusal(lacks, "\xA3"));
     for (const char* text : {"!", "#", "%", "&", "'", "@", "[", "\\", "^", "`", "{", "|", "~"}) {
-        refusal(text);
+        EXPECT_EQ(refusal(text), Refusal(lacks, text));
     }
 }
 
 TEST(TapeName, HoldsOneTo127Characters) {
-    EXPECT_EQ(refusal(""), "the name is empty (choose one with --name)");
+    EXPECT_EQ(refusal("").first, TapeNameProblem::empty);
     EXPECT_EQ(codes_of(std::string(127, 'A')).size(), 127u);
-    EXPECT_EQ(refusal(std::string(128, 'A')),
-              "the name \"" + std::string(128, 'A') + "\" is longer than 127 characters");
+    EXPECT_EQ(refusal(std::string(128, 'A')).first, TapeNameProblem::too_long);
 }
 
 TEST(DefaultTapeName, IsTheUpperCasedBaseName) {
