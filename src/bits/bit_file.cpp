@@ -22,7 +22,7 @@ BitFileResult make_bit_file(const std::string& war_name, const std::string& bit_
             bits.clear();
             unknown.clear();
             classify_block(classifier, block, size, bits, unknown);
-            for (int64_t nsample : unknown) report(nsample);
+            for (int64_t position : unknown) report(position);
             result.bits += static_cast<int64_t>(bits.size());
             result.unknown += static_cast<int64_t>(unknown.size());
             text.clear();

@@ -33,7 +33,7 @@ inline void put_bit_char(BitLine& line, std::string& out, char bit) {
 }
 
 /// Receives the war-file index (nsample) of an unknown bit as soon as its block is classified.
-using UnknownBitReport = std::function<void(int64_t nsample)>;
+using UnknownBitReport = std::function<void(int64_t position)>;
 
 /// What the bit step did.
 struct BitFileResult {

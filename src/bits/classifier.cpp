@@ -1,15 +1,15 @@
 #include "bits/classifier.h"
 
-BitRanges tolerance_ranges(int32_t n0, int32_t n1, int32_t tolerance_divisor) {
-    const int64_t d = (int64_t{n1} - n0) / tolerance_divisor;
-    return {n0 - d, n0 + d, n1 - d, n1 + d};
+BitRanges tolerance_ranges(int32_t zero_length, int32_t one_length, int32_t tolerance_divisor) {
+    const int64_t d = (int64_t{one_length} - zero_length) / tolerance_divisor;
+    return {zero_length - d, zero_length + d, one_length - d, one_length + d};
 }
 
 BitClassifier make_classifier(const PulseCalibration& calibration, int32_t tolerance_divisor) {
     BitClassifier c;
-    c.nfill = calibration.nfill;
-    c.nplat = nplat_of(calibration.nfill);
-    c.ranges = tolerance_ranges(calibration.n0, calibration.n1, tolerance_divisor);
+    c.longest_pause = calibration.longest_pause;
+    c.shortest_pause = shortest_pause_of(calibration.longest_pause);
+    c.ranges = tolerance_ranges(calibration.zero_length, calibration.one_length, tolerance_divisor);
     return c;
 }
 

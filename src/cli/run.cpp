@@ -44,20 +44,20 @@ int step_failed(StageStatus status, const std::string& input, const std::string&
 // The measurements of one block of the war step, as they are made.
 void report_block(const BlockMeasurement& measured, const RunSettings& settings) {
     const PulseCalibration& c = measured.calibration;
-    if (settings.verbose && measured.nfill_measured) {
-        std::printf("treshhold=%d bread=%u nfill=%d\n", settings.threshold, measured.bread,
-                    c.nfill);
+    if (settings.verbose && measured.pause_measured) {
+        std::printf("treshhold=%d bread=%u nfill=%d\n", settings.threshold, measured.block_length,
+                    c.longest_pause);
     }
     if (measured.calibrated) {
-        const int32_t nplat = nplat_of(c.nfill);
-        std::printf("\nnplat = %d\n", nplat);
-        std::printf("\nnplat = %d n0=%d n1=%d\n", nplat, c.n0, c.n1);
+        const int32_t shortest_pause = shortest_pause_of(c.longest_pause);
+        std::printf("\nnplat = %d\n", shortest_pause);
+        std::printf("\nnplat = %d n0=%d n1=%d\n", shortest_pause, c.zero_length, c.one_length);
     }
 }
 
 // The bit step builds the bit file in this run (so it will divide by the tolerance divisor).
 bool builds_bit_file(const RunSettings& settings, const RunNames& names) {
-    return settings.start_stage < 2 &&
+    return settings.start_stage == StartStage::recording &&
            (settings.overwrite_bit || !can_reuse(settings, names.bit_name));
 }
 
@@ -84,7 +84,7 @@ int war_step(const RunNames& names, const RunSettings& settings, PulseCalibratio
         make_war_file(names.input, names.war_name, options, calibration,
                       [&](const BlockMeasurement& measured) { report_block(measured, settings); });
     if (status != StageStatus::done) return step_failed(status, names.input, names.war_name);
-    if (calibration.n0 == 0 || calibration.n1 == 0) {
+    if (calibration.zero_length == 0 || calibration.one_length == 0) {
         return stop("*** error *** Could not compute 0,1 bit length in samples");
     }
     return 0;
@@ -106,9 +106,9 @@ int bit_step(const RunNames& names, const RunSettings& settings,
     std::printf("... creating bit file %s\n", names.bit_name.c_str());
     const BitFileResult result =
         make_bit_file(names.war_name, names.bit_name, calibration, settings.tolerance_divisor,
-                      [](int64_t nsample) {
+                      [](int64_t position) {
                           std::printf("unknown bit, nsample=%lld in war file\n",
-                                      static_cast<long long>(nsample));
+                                      static_cast<long long>(position));
                       });
     return step_failed(result.status, names.war_name, names.bit_name);
 }
@@ -146,12 +146,11 @@ int p_step(const RunNames& names, const RunSettings& settings) {
     std::printf("... creating P file %s\n", p_name.c_str());
     const UnknownBitPolicy policy =
         unknown_bit_policy(settings.unknown_as_zero, settings.unknown_as_one);
-    const PFileResult result =
-        make_p_file(names.bit_name, p_name, static_cast<int64_t>(zx_name.size()), policy,
-                    [](int64_t cnt) {
-                        std::printf("error at cnt=%lld (0x%04llX)\n", static_cast<long long>(cnt),
-                                    static_cast<unsigned long long>(cnt));
-                    });
+    const PFileResult result = make_p_file(
+        names.bit_name, p_name, static_cast<int64_t>(zx_name.size()), policy, [](int64_t stored) {
+            std::printf("error at cnt=%lld (0x%04llX)\n", static_cast<long long>(stored),
+                        static_cast<unsigned long long>(stored));
+        });
     if (result.read_whole && result.errors > 0) {
         std::fflush(stdout);
         std::fprintf(stderr, "** aborted because of %lld error(s) !! (use -i or -o to try again)\n",
@@ -165,7 +164,8 @@ int p_step(const RunNames& names, const RunSettings& settings) {
 int run_conversion(const std::string& input, RunSettings& settings) {
     const RunNames names = make_run_names(input, settings);
 
-    if (settings.start_stage < 1 && same_file(names.input, names.war_name)) {
+    const bool from_recording = settings.start_stage == StartStage::recording;
+    if (from_recording && same_file(names.input, names.war_name)) {
         std::fprintf(stderr, " *** error ***   Can't use %s as both input and war file \n",
                      names.input.c_str());
         return 1;
@@ -175,13 +175,11 @@ int run_conversion(const std::string& input, RunSettings& settings) {
     }
 
     PulseCalibration calibration;
-    if (settings.start_stage < 1) {
+    if (from_recording) {
         if (const int status = war_step(names, settings, calibration)) return status;
-    }
-    if (settings.start_stage < 2) {
         if (const int status = bit_step(names, settings, calibration)) return status;
     }
-    if (settings.start_stage < 3) {
+    if (settings.start_stage != StartStage::p_file) {
         if (const int status = p_step(names, settings)) return status;
         if (settings.clean_up) clean_up(names);
     }

@@ -13,19 +13,19 @@ PFileResult make_p_file(const std::string& bit_name, const std::string& p_name, 
     assembler.policy = policy;
     assembler.drop = drop;
     std::string bytes;
-    std::vector<int64_t> error_cnts;
+    std::vector<int64_t> left_out_at;
     result.status = transform_file(
         bit_name, p_name, bit_chunk, [&](uint8_t* chunk, std::size_t size, OutputFile& out) {
             bytes.clear();
-            error_cnts.clear();
+            left_out_at.clear();
             assemble_bytes(assembler, reinterpret_cast<const char*>(chunk), size, bytes,
-                           error_cnts);
-            for (int64_t cnt : error_cnts) report(cnt);
+                           left_out_at);
+            for (int64_t stored : left_out_at) report(stored);
             write_output(out, bytes.data(), bytes.size());
         });
     result.read_whole =
         result.status == StageStatus::done || result.status == StageStatus::cannot_write;
-    result.bytes = assembler.cnt;
+    result.bytes = assembler.stored;
     result.errors = assembler.errors;
     return result;
 }

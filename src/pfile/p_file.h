@@ -12,7 +12,7 @@
 
 /// Receives the number of bytes stored so far (cnt) at each unknown bit left out under the
 /// stopping policy, as soon as its chunk of the bit file is read.
-using LeftOutBitReport = std::function<void(int64_t cnt)>;
+using LeftOutBitReport = std::function<void(int64_t stored)>;
 
 /// What the P step did.
 struct PFileResult {

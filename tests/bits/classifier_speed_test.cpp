@@ -22,26 +22,26 @@ namespace {
 void walk_reference(BitClassifier& c, const std::vector<uint8_t>& war, std::size_t from,
                     std::size_t end, std::vector<WalkedBit>& bits) {
     for (std::size_t i = from; i < end; ++i) {
-        if (war[i] != 0 && c.r >= c.nplat) {
+        if (war[i] != 0 && c.pause >= c.shortest_pause) {
             if (c.started) {
                 WalkedBit b;
-                b.start = c.nsample - c.m;
-                b.end = c.nsample;
-                b.burst = c.m - c.r;
-                b.length = b.burst + c.nfill;
+                b.start = c.position - c.since_bit_start;
+                b.end = c.position;
+                b.burst = c.since_bit_start - c.pause;
+                b.length = b.burst + c.longest_pause;
                 b.bit = classify_length(b.length, c.ranges);
                 bits.push_back(b);
             }
-            c.m = 0;
+            c.since_bit_start = 0;
         }
         if (war[i] != 0) {
             c.started = true;
-            c.r = 0;
+            c.pause = 0;
         } else {
-            ++c.r;
+            ++c.pause;
         }
-        ++c.m;
-        ++c.nsample;
+        ++c.since_bit_start;
+        ++c.position;
     }
 }
 
@@ -69,9 +69,9 @@ TEST(WalkBits, AgreesWithThePlainWalkPieceByPiece) {
     for (int round = 0; round < 400; ++round) {
         const std::vector<uint8_t> war = random_war(random, 1 + static_cast<int>(random() % 80));
         PulseCalibration cal;
-        cal.nfill = 1 + static_cast<int32_t>(random() % 90); // nplat from 0 to 59
-        cal.n0 = 20 + static_cast<int32_t>(random() % 40);
-        cal.n1 = cal.n0 + 10 + static_cast<int32_t>(random() % 60);
+        cal.longest_pause = 1 + static_cast<int32_t>(random() % 90); // nplat from 0 to 59
+        cal.zero_length = 20 + static_cast<int32_t>(random() % 40);
+        cal.one_length = cal.zero_length + 10 + static_cast<int32_t>(random() % 60);
         const int32_t k = 1 + static_cast<int32_t>(random() % 5);
 
         BitClassifier fast = make_classifier(cal, k);
@@ -82,9 +82,10 @@ TEST(WalkBits, AgreesWithThePlainWalkPieceByPiece) {
             walk_bits(fast, war.data() + from, end - from,
                       [&](const WalkedBit& b) { fast_bits.push_back(b); });
             walk_reference(plain, war, from, end, plain_bits);
-            ASSERT_EQ(fast.r, plain.r) << "round " << round << " at " << end;
-            ASSERT_EQ(fast.m, plain.m) << "round " << round << " at " << end;
-            ASSERT_EQ(fast.nsample, plain.nsample);
+            ASSERT_EQ(fast.pause, plain.pause) << "round " << round << " at " << end;
+            ASSERT_EQ(fast.since_bit_start, plain.since_bit_start)
+                << "round " << round << " at " << end;
+            ASSERT_EQ(fast.position, plain.position);
             ASSERT_EQ(fast.started, plain.started);
             from = end;
         }
@@ -107,8 +108,8 @@ TEST(WalkBits, AllOffThenAllOnKeepCounting) {
         const std::size_t end = std::min(war.size(), from + 128);
         classify_block(fast, war.data() + from, end - from, fast_bits, fast_unknown);
         walk_reference(plain, war, from, end, plain_bits);
-        ASSERT_EQ(fast.r, plain.r);
-        ASSERT_EQ(fast.m, plain.m);
+        ASSERT_EQ(fast.pause, plain.pause);
+        ASSERT_EQ(fast.since_bit_start, plain.since_bit_start);
         ASSERT_EQ(fast.started, plain.started);
     }
     ASSERT_EQ(plain_bits.size(), 1u);

@@ -80,21 +80,21 @@ TEST(CalibrateBitLengths, SetsTheLengths) {
     const std::vector<uint8_t> block = block_with_bits(lengths, 30);
     PulseCalibration c{30, 0, 0};
     calibrate_bit_lengths(block.data(), static_cast<uint32_t>(block.size()), c);
-    EXPECT_EQ(c.n0, 55);
-    EXPECT_EQ(c.n1, 88);
+    EXPECT_EQ(c.zero_length, 55);
+    EXPECT_EQ(c.one_length, 88);
 }
 
 TEST(CalibrateBitLengths, NoPauseLongEnoughLeavesBothAtZero) {
     const std::vector<uint8_t> block(4000, sample_on);
     PulseCalibration c{30, 0, 0};
     calibrate_bit_lengths(block.data(), 4000, c);
-    EXPECT_EQ(c.n0, 0);
-    EXPECT_EQ(c.n1, 0);
+    EXPECT_EQ(c.zero_length, 0);
+    EXPECT_EQ(c.one_length, 0);
 }
 
 TEST(Nplat, TwoThirdsRoundedTowardsZero) {
-    EXPECT_EQ(nplat_of(29), 19);
-    EXPECT_EQ(nplat_of(30), 20);
-    EXPECT_EQ(nplat_of(1), 0);
-    EXPECT_EQ(nplat_of(INT32_MAX), 1431655764);
+    EXPECT_EQ(shortest_pause_of(29), 19);
+    EXPECT_EQ(shortest_pause_of(30), 20);
+    EXPECT_EQ(shortest_pause_of(1), 0);
+    EXPECT_EQ(shortest_pause_of(INT32_MAX), 1431655764);
 }

@@ -17,8 +17,8 @@ TEST(NormaliserFindings, EmptyBlockWithEveryLevelOffPassedNullToMemset) {
     SignalOptions settings;
     settings.threshold = 0x7F808001;
     PulseCalibration calibration;
-    EXPECT_TRUE(normalise_block(nullptr, 0, settings, calibration).nfill_measured);
-    EXPECT_EQ(calibration.nfill, 0);
+    EXPECT_TRUE(normalise_block(nullptr, 0, settings, calibration).pause_measured);
+    EXPECT_EQ(calibration.longest_pause, 0);
 
     std::vector<uint8_t> block{0x80};
     normalise_block(block.data(), 1, settings, calibration);
