@@ -13,31 +13,30 @@
 namespace {
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "zx81scope: %s\nTry 'zx81scope --help' for more information.\n",
-                 message.c_str());
-    return 2;
+    std::fputs(usage_error_text("zx81scope", message).c_str(), stderr);
+    return exit_usage;
 }
 
 int failure(const std::string& message) {
     std::fprintf(stderr, "zx81scope: %s\n", message.c_str());
-    return 1;
+    return exit_failure;
 }
 
 } // namespace
 
-int zx81scope_main(int argc, const char* const* argv) {
+int zx81scope_main(int argc, char** argv) {
     ScopeSettings settings;
     std::string message;
     switch (parse_scope_options(argc, argv, settings, message)) {
-    case ScopeCommand::help:
+    case ToolCommand::help:
         std::fputs(scope_usage().c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ScopeCommand::version:
-        std::puts("zx81scope " ZX81_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ScopeCommand::error:
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::version:
+        std::fputs(version_text("zx81scope").c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::usage_error:
         return usage_error(message);
-    case ScopeCommand::run:
+    case ToolCommand::run:
         break;
     }
 
@@ -71,5 +70,5 @@ int zx81scope_main(int argc, const char* const* argv) {
         if (!write_report_file(f)) return failure("cannot write the report " + f.name);
     }
     std::fputs(report_summary(a, settings).c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 ? exit_done : exit_failure;
 }

@@ -4,4 +4,4 @@
 
 /// The whole program; returns the exit status (0 report written, 1 input or output failed,
 /// 2 usage error). Messages go to the error stream, the summary to standard output.
-int zx81scope_main(int argc, const char* const* argv);
+int zx81scope_main(int argc, char** argv);

@@ -10,46 +10,41 @@
 
 namespace {
 
-void report(const std::string& message) {
+int failure(const std::string& message) {
     std::fprintf(stderr, "zx81synth: %s\n", message.c_str());
+    return exit_failure;
+}
+
+int usage_error(const std::string& message) {
+    std::fputs(usage_error_text("zx81synth", message).c_str(), stderr);
+    return exit_usage;
 }
 
 } // namespace
 
-int zx81synth_main(int argc, const char* const* argv) {
+int zx81synth_main(int argc, char** argv) {
     SynthSettings settings;
     std::string message;
     switch (parse_synth_options(argc, argv, settings, message)) {
-    case ParseOutcome::help:
+    case ToolCommand::help:
         std::fputs(synth_help_text(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ParseOutcome::version:
-        std::fputs("zx81synth " ZX81_VERSION "\n", stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ParseOutcome::error:
-        report(message);
-        return 2;
-    case ParseOutcome::run:
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::version:
+        std::fputs(version_text("zx81synth").c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::usage_error:
+        return usage_error(message);
+    case ToolCommand::run:
         break;
     }
     if (same_file(settings.program_name, settings.output_name)) {
-        report("can't write the recording over its program " + settings.program_name);
-        return 2;
+        return usage_error("can't write the recording over its program " + settings.program_name);
     }
     std::vector<uint8_t> program;
-    if (!read_program(settings.program_name, program, message)) {
-        report(message);
-        return 1;
-    }
+    if (!read_program(settings.program_name, program, message)) return failure(message);
     std::vector<uint8_t> bytes;
-    if (!tape_bytes(settings, program, bytes, message)) {
-        report(message);
-        return 2;
-    }
+    if (!tape_bytes(settings, program, bytes, message)) return usage_error(message);
     install_signal_cleanup();
-    if (!write_recording(settings, bytes, message)) {
-        report(message);
-        return 1;
-    }
-    return 0;
+    if (!write_recording(settings, bytes, message)) return failure(message);
+    return exit_done;
 }

@@ -3,4 +3,4 @@
 #pragma once
 
 /// The whole program: options, files, recording. Returns the exit status (0, 1 or 2).
-int zx81synth_main(int argc, const char* const* argv);
+int zx81synth_main(int argc, char** argv);

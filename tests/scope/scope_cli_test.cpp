@@ -230,9 +230,11 @@ TEST_F(Scope, HelpAndVersion) {
         EXPECT_EQ(r.out.rfind("usage: zx81scope [options] RECORDING [-o REPORT.html]\n", 0), 0u);
         EXPECT_EQ(r.err, "");
     }
-    const RunResult v = scope({"--version"});
-    EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, "zx81scope " ZX81_VERSION "\n");
+    for (const char* arg : {"--version", "-V"}) {
+        const RunResult v = scope({arg});
+        EXPECT_EQ(v.status, 0);
+        EXPECT_EQ(v.out, "zx81scope " ZX81_VERSION "\n");
+    }
 }
 
 TEST_F(Scope, UsageErrorsGiveStatusTwoAndWriteNothing) {
