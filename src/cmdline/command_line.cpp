@@ -1,6 +1,12 @@
 #include "cmdline/command_line.h"
 
-#include <getopt.h>
+std::vector<option> long_options_with(std::initializer_list<option> own) {
+    std::vector<option> options(own);
+    options.push_back({"help", no_argument, nullptr, 'h'});
+    options.push_back({"version", no_argument, nullptr, 'V'});
+    options.push_back({nullptr, 0, nullptr, 0});
+    return options;
+}
 
 void start_option_scan() {
     opterr = 0;

@@ -12,7 +12,10 @@
 // The pieces here build the texts; each tool prints them.
 #pragma once
 
+#include <getopt.h>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 /// What the command line asks a tool to do.
 enum class ToolCommand {
@@ -25,6 +28,10 @@ enum class ToolCommand {
 constexpr int exit_done = 0;
 constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
+
+/// A tool's own long options followed by --help ('h'), --version ('V') and the zero entry
+/// that ends the table, for getopt_long.
+std::vector<option> long_options_with(std::initializer_list<option> own);
 
 /// Makes the next getopt_long call start afresh at argument 1 (its place is kept between calls,
 /// and a process may parse more than one command line).

@@ -1,7 +1,6 @@
 #include "list/list_options.h"
 
 #include <cstring>
-#include <getopt.h>
 
 const char* list_usage() {
     // clang-format off
@@ -29,20 +28,17 @@ const char* list_usage() {
 ToolCommand parse_list_options(int argc, char** argv, ListSettings& settings,
                                std::string& message) {
     enum { screen_option = 256 };
-    static const struct option long_options[] = {
+    const std::vector<option> options = long_options_with({
         {"style", required_argument, nullptr, 's'},
         {"info", no_argument, nullptr, 'i'},
         {"screen", no_argument, nullptr, screen_option},
         {"check", no_argument, nullptr, 'c'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
-    };
+    });
     start_option_scan();
     for (;;) {
-        const int option = getopt_long(argc, argv, ":s:ichV", long_options, nullptr);
-        if (option == -1) break;
-        switch (option) {
+        const int found = getopt_long(argc, argv, ":s:ichV", options.data(), nullptr);
+        if (found == -1) break;
+        switch (found) {
         case 's':
             if (std::strcmp(optarg, "readable") == 0) {
                 settings.style = ListStyle::readable;
@@ -67,7 +63,7 @@ ToolCommand parse_list_options(int argc, char** argv, ListSettings& settings,
         case 'V':
             return ToolCommand::version;
         default:
-            message = refused_option(option, argv);
+            message = refused_option(found, argv);
             return ToolCommand::usage_error;
         }
     }

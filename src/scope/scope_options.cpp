@@ -1,8 +1,8 @@
 #include "scope/scope_options.h"
 
 #include <cstdint>
-#include <getopt.h>
 #include <limits>
+#include <vector>
 
 std::string scope_usage() {
     return "usage: zx81scope [options] RECORDING [-o REPORT.html]\n"
@@ -60,7 +60,7 @@ constexpr int64_t int64_hi = std::numeric_limits<int64_t>::max() / 4;
 ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
                                 std::string& message) {
     enum { threshold = 256, tolerance, max_strips, from, to, svg };
-    static const struct option long_options[] = {
+    const std::vector<option> options = long_options_with({
         {"output", required_argument, nullptr, 'o'},
         {"threshold", required_argument, nullptr, threshold},
         {"tolerance", required_argument, nullptr, tolerance},
@@ -68,18 +68,15 @@ ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
         {"from", required_argument, nullptr, from},
         {"to", required_argument, nullptr, to},
         {"svg", no_argument, nullptr, svg},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
-    };
+    });
     bool have_to = false;
     start_option_scan();
     for (;;) {
         int index = -1;
-        const int option = getopt_long(argc, argv, ":o:hV", long_options, &index);
-        if (option == -1) break;
+        const int found = getopt_long(argc, argv, ":o:hV", options.data(), &index);
+        if (found == -1) break;
         // The option as it was written, for the messages.
-        const std::string name = index >= 0 ? std::string("--") + long_options[index].name : "-o";
+        const std::string name = index >= 0 ? std::string("--") + options[index].name : "-o";
         const std::string value = optarg != nullptr ? optarg : "";
         int64_t v = 0;
         const auto number = [&](int64_t lo, int64_t hi, const char* what) {
@@ -87,7 +84,7 @@ ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
             message = "option '" + name + "' needs " + what + ", not '" + value + "'";
             return false;
         };
-        switch (option) {
+        switch (found) {
         case 'h':
             return ToolCommand::help;
         case 'V':
@@ -132,7 +129,7 @@ ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
             have_to = true;
             break;
         default:
-            message = refused_option(option, argv);
+            message = refused_option(found, argv);
             return ToolCommand::usage_error;
         }
     }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <getopt.h>
 
 bool parse_number(const std::string& text, double& value) {
     if (text.empty()) return false;
@@ -175,7 +174,7 @@ bool apply_option(const std::string& option, const std::string& value, SynthSett
 
 ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::string& message) {
     enum { value_option = 256, invert };
-    static const struct option long_options[] = {
+    const std::vector<option> options = long_options_with({
         {"name", required_argument, nullptr, value_option},
         {"rate", required_argument, nullptr, value_option},
         {"bits", required_argument, nullptr, value_option},
@@ -192,16 +191,13 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
         {"trail", required_argument, nullptr, value_option},
         {"dropout", required_argument, nullptr, value_option},
         {"seed", required_argument, nullptr, value_option},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
-    };
+    });
     start_option_scan();
     for (;;) {
         int index = -1;
-        const int option = getopt_long(argc, argv, ":hV", long_options, &index);
-        if (option == -1) break;
-        switch (option) {
+        const int found = getopt_long(argc, argv, ":hV", options.data(), &index);
+        if (found == -1) break;
+        switch (found) {
         case 'h':
             return ToolCommand::help;
         case 'V':
@@ -210,12 +206,12 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
             s.invert = true;
             break;
         case value_option:
-            if (!apply_option(std::string("--") + long_options[index].name, optarg, s, message)) {
+            if (!apply_option(std::string("--") + options[index].name, optarg, s, message)) {
                 return ToolCommand::usage_error;
             }
             break;
         default:
-            message = refused_option(option, argv);
+            message = refused_option(found, argv);
             return ToolCommand::usage_error;
         }
     }
