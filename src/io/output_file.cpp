@@ -27,10 +27,8 @@ bool open_output(OutputFile& out, const std::string& name) {
 
     // A symbolic link keeps pointing where it did: the file it names is the one replaced.
     out.target_name = resolved_name(name);
-    out.stream = create_temp_beside(out.target_name, out.temp_name);
-    if (out.stream == nullptr) return false;
-    set_pending_temp(out.temp_name);
-    return true;
+    out.stream = create_temp_beside(out.target_name, out.temp_name, out.pending_slot);
+    return out.stream != nullptr;
 }
 
 void write_output(OutputFile& out, const void* data, std::size_t size) {
@@ -47,7 +45,8 @@ bool commit_output(OutputFile& out) {
 
     if (ok) ok = rename_file(out.temp_name, out.target_name);
     if (!ok) remove_file(out.temp_name);
-    set_pending_temp("");
+    clear_pending_temp(out.pending_slot);
+    out.pending_slot = -1;
     out.temp_name.clear();
     return ok;
 }
@@ -57,7 +56,8 @@ void discard_output(OutputFile& out) {
     out.stream = nullptr;
     if (!out.temp_name.empty()) {
         remove_file(out.temp_name);
-        set_pending_temp("");
+        clear_pending_temp(out.pending_slot);
+        out.pending_slot = -1;
         out.temp_name.clear();
     }
 }

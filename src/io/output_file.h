@@ -20,6 +20,7 @@ struct OutputFile {
     std::string temp_name;    // where the bytes go until commit; empty when written directly
     std::FILE* stream = nullptr;
     bool write_failed = false; // a write came back short; reported at commit
+    int pending_slot = -1;     // the temporary file's registration for removal on a signal
 
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;

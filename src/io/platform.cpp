@@ -1,9 +1,12 @@
 #include "io/platform.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,12 +59,59 @@ bool rename_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_name) {
-    std::string::size_type slash = final_name.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
+std::string temp_name_pattern(const std::string& final_name, std::size_t name_max) {
+    const std::string::size_type slash = final_name.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
-    std::string pattern = dir + "." + base + ".tmp-XXXXXX";
-    int fd = mkstemp(pattern.data());
+    static const std::string suffix = ".tmp-XXXXXX";
+    const std::size_t room = name_max > suffix.size() + 1 ? name_max - suffix.size() - 1 : 0;
+    if (base.size() > room) {
+        std::size_t keep = room;
+        // Back off over continuation bytes so that no UTF-8 sequence is cut in two.
+        while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+        base.resize(keep);
+    }
+    return dir + "." + base + suffix;
+}
+
+namespace {
+
+// The longest last component a name in the directory of `final_name` may have.
+std::size_t name_max_beside(const std::string& final_name) {
+    const std::string::size_type slash = final_name.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : final_name.substr(0, slash + 1);
+    const long limit = pathconf(dir.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+// The signals whose handler removes the registered temporary files.
+sigset_t cleanup_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+} // namespace
+
+std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_name, int& slot) {
+    slot = -1;
+    const std::size_t name_max = name_max_beside(final_name);
+    const std::string::size_type slash = final_name.find_last_of('/');
+    const std::size_t final_length =
+        final_name.size() - (slash == std::string::npos ? 0 : slash + 1);
+    if (final_length > name_max) return nullptr; // a name the directory cannot hold
+    std::string pattern = temp_name_pattern(final_name, name_max);
+
+    // No signal between the file's creation and its registration: it would be left behind.
+    const sigset_t blocked = cleanup_signals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    const int fd = mkstemp(pattern.data());
+    if (fd >= 0) slot = register_pending_temp(pattern);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) return nullptr;
 
     mode_t mode;
@@ -79,6 +129,8 @@ std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_n
     if (stream == nullptr) {
         close(fd);
         unlink(pattern.c_str());
+        clear_pending_temp(slot);
+        slot = -1;
         return nullptr;
     }
     temp_name = pattern;
@@ -87,31 +139,84 @@ std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_n
 
 namespace {
 
-// The one temporary file that may be open at a time, kept in a fixed buffer so that the
-// signal handler can read it without allocating.
-char pending_temp[4096];
+// The temporary files to remove on a signal, in fixed buffers that the handler reads without
+// allocating. A slot's name is complete before `armed` is set, and `armed` is cleared before
+// the name changes; the mutex only keeps two threads from taking the same slot.
+struct PendingTemp {
+    volatile std::sig_atomic_t armed = 0;
+    bool taken = false;
+    char name[4096] = {};
+};
+constexpr int pending_slots = 16;
+PendingTemp pending[pending_slots];
+std::mutex pending_lock;
 
 void remove_on_signal(int sig) {
-    if (pending_temp[0] != '\0') unlink(pending_temp);
+    for (PendingTemp& p : pending) {
+        if (p.armed) unlink(p.name);
+    }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
 
 } // namespace
 
-void set_pending_temp(const std::string& name) {
-    if (name.size() >= sizeof pending_temp) {
-        pending_temp[0] = '\0';
-        return;
+int register_pending_temp(const std::string& name) {
+    if (name.empty() || name.size() >= sizeof pending[0].name) return -1;
+    const std::lock_guard<std::mutex> lock(pending_lock);
+    for (int i = 0; i < pending_slots; ++i) {
+        PendingTemp& p = pending[i];
+        if (p.taken) continue;
+        p.taken = true;
+        std::memcpy(p.name, name.c_str(), name.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        p.armed = 1;
+        return i;
     }
-    // Clear the first byte first, so that a handler never sees a half-copied name.
-    pending_temp[0] = '\0';
-    std::memcpy(pending_temp + 1, name.c_str() + (name.empty() ? 0 : 1), name.size());
-    pending_temp[0] = name.empty() ? '\0' : name[0];
+    return -1;
+}
+
+void clear_pending_temp(int slot) {
+    if (slot < 0 || slot >= pending_slots) return;
+    PendingTemp& p = pending[slot];
+    p.armed = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    const std::lock_guard<std::mutex> lock(pending_lock);
+    p.taken = false;
 }
 
 void install_signal_cleanup() {
     std::signal(SIGINT, remove_on_signal);
     std::signal(SIGTERM, remove_on_signal);
     std::signal(SIGHUP, remove_on_signal);
+}
+
+namespace {
+std::mutex silence_lock;
+int silence_depth = 0;
+int saved_error_fd = -1;
+} // namespace
+
+void silence_error_stream() {
+    const std::lock_guard<std::mutex> lock(silence_lock);
+    if (silence_depth++ > 0) return;
+    std::fflush(stderr); // layers: allowed (nothing is written: what is pending goes out first)
+    const int null_fd = open("/dev/null", O_WRONLY);
+    saved_error_fd = dup(STDERR_FILENO);
+    if (null_fd < 0 || saved_error_fd < 0) {
+        if (null_fd >= 0) close(null_fd);
+        return;
+    }
+    dup2(null_fd, STDERR_FILENO);
+    close(null_fd);
+}
+
+void restore_error_stream() {
+    const std::lock_guard<std::mutex> lock(silence_lock);
+    if (silence_depth == 0 || --silence_depth > 0) return;
+    if (saved_error_fd < 0) return;
+    std::fflush(stderr); // layers: allowed (what the library wrote goes to /dev/null first)
+    dup2(saved_error_fd, STDERR_FILENO);
+    close(saved_error_fd);
+    saved_error_fd = -1;
 }

@@ -3,6 +3,7 @@
 // so a port to another system replaces this file alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -43,14 +44,36 @@ bool remove_file(const std::string& name);
 /// Replaces `to` by `from` in one step; false on failure.
 bool rename_file(const std::string& from, const std::string& to);
 
-/// Creates a new, empty file beside `final_name` with a unique name and opens it for writing
-/// in binary mode. Its permissions are those `final_name` has, or those a new file gets.
-/// Returns nullptr when it cannot be created; otherwise `temp_name` holds its name.
-std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_name);
+/// The name of the temporary file that stands for `final_name` until it is complete: in the
+/// same directory, `.BASE.tmp-XXXXXX` with the X's for `mkstemp`. BASE is the final name's last
+/// component, cut short where needed so that the whole component stays within `name_max`
+/// characters (the file system's limit), so that a temporary name fits wherever the final
+/// name fits. A cut never splits a UTF-8 sequence.
+std::string temp_name_pattern(const std::string& final_name, std::size_t name_max);
 
-/// Calls `remove_on_signal` for SIGINT, SIGTERM and SIGHUP: the handler removes the file
-/// named by `pending_temp_name()` and ends the process as the signal would.
+/// Creates a new, empty file beside `final_name` with a unique name and opens it for writing
+/// in binary mode. Its permissions are those `final_name` has, or those a new file gets. The
+/// file is registered for removal on a signal before any signal can arrive (`slot` receives the
+/// registration, -1 when none was free). Returns nullptr when it cannot be created; otherwise
+/// `temp_name` holds its name.
+std::FILE* create_temp_beside(const std::string& final_name, std::string& temp_name, int& slot);
+
+/// Sets the handler for SIGINT, SIGTERM and SIGHUP: it removes every registered temporary file
+/// and ends the process as the signal would.
 void install_signal_cleanup();
 
-/// The temporary file to remove when the process is interrupted; empty clears it.
-void set_pending_temp(const std::string& name);
+/// Registers a temporary file to remove when the process is interrupted. Returns its slot, or
+/// -1 when the name is too long for the handler's buffer or every slot is taken (a few files at
+/// a time: one per output being written). Safe to call from several threads.
+int register_pending_temp(const std::string& name);
+
+/// Ends a registration made by `register_pending_temp`; -1 is ignored.
+void clear_pending_temp(int slot);
+
+/// Sends the process's standard error stream to /dev/null until `restore_error_stream`, for
+/// the calls of a library that writes its own notes there. Nested calls are counted; safe to
+/// call from several threads (the stream stays silent while any caller needs it so).
+void silence_error_stream();
+
+/// Gives the standard error stream back once every `silence_error_stream` has been matched.
+void restore_error_stream();

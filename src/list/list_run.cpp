@@ -78,6 +78,15 @@ int zx81list_main(int argc, char** argv) {
             continue;
         }
         const PFileModel model = parse_p_file(std::move(bytes), size);
+        // The check reports a damaged file in detail; the other views need a program.
+        const std::string problem = settings.check ? "" : not_a_program_reason(model);
+        if (!problem.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zx81list: %s: not a ZX81 program: %s\n", name.c_str(),
+                         problem.c_str());
+            if (status == 0) status = 1;
+            continue;
+        }
         if (several && (listing || settings.info || settings.screen)) {
             if (!first) std::fputs("\n", stdout);
             const bool comment = listing && settings.style == ListStyle::zmakebas;

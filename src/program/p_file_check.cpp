@@ -203,3 +203,20 @@ class Checker {
 std::vector<Finding> check_p_file(const PFileModel& model) {
     return Checker(model).run();
 }
+
+std::string not_a_program_reason(const PFileModel& model) {
+    char reason[128];
+    if (!model.has_system_variables) {
+        std::snprintf(reason, sizeof reason,
+                      "too short for the system variables (%zu bytes, they need %zu)",
+                      model.file_size, system_variables_size);
+        return reason;
+    }
+    const std::size_t length = offset_of_address(model.e_line);
+    if (model.e_line < 0x4009 + system_variables_size || length > model.file_size) {
+        std::snprintf(reason, sizeof reason, "E_LINE 0x%04X lies outside the file (%zu bytes)",
+                      static_cast<unsigned>(model.e_line), model.file_size);
+        return reason;
+    }
+    return "";
+}

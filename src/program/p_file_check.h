@@ -23,3 +23,9 @@ struct Finding {
 
 /// Every finding in the file, ordered by offset; empty for a sound file.
 std::vector<Finding> check_p_file(const PFileModel& model);
+
+/// Why the file cannot be a ZX81 program at all, or empty when it may be one (sound or
+/// damaged): it is too short to hold the system variables, or its E_LINE, which sets the
+/// program's length, points outside it. A sound file, a text file or an empty file fails here.
+/// The integrity check above says what is damaged in a file that passes.
+std::string not_a_program_reason(const PFileModel& model);

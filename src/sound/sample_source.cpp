@@ -6,6 +6,7 @@
 #include <new>
 
 #include "io/platform.h"
+#include "sound/sound_signature.h"
 
 namespace {
 
@@ -52,14 +53,26 @@ sf_count_t stream_read(void* data, sf_count_t count, void* user) {
 sf_count_t stream_write(const void*, sf_count_t, void*) { return 0; }
 sf_count_t stream_tell(void* user) { return stream_position(static_cast<std::FILE*>(user)); }
 
-// Opens the stream through libsndfile when its header is recognised. `recognised` is false
-// when the file should be read as raw instead; then the result is nullptr.
+// Whether libsndfile hands the decoding to a codec library that may write notes of its own
+// to the error stream (the MPEG decoder does, on data it cannot make sense of).
+bool decoded_by_codec(int format) {
+    const int container = format & SF_FORMAT_TYPEMASK;
+    return container == SF_FORMAT_MPEG || container == SF_FORMAT_OGG ||
+           container == SF_FORMAT_FLAC;
+}
+
+// Opens the stream through libsndfile. `recognised` is false when the file should be read as
+// raw instead; then the result is nullptr. Whatever a codec writes while it looks at the file
+// is kept off the error stream.
 SNDFILE* open_sound(std::FILE* stream, SF_INFO& info, bool& recognised) {
     static SF_VIRTUAL_IO calls{stream_length, stream_seek, stream_read, stream_write, stream_tell};
     info = SF_INFO{};
+    silence_error_stream();
     SNDFILE* sound = sf_open_virtual(&calls, SFM_READ, &info, stream);
+    const int error = sf_error(nullptr);
+    restore_error_stream();
     if (sound == nullptr) {
-        recognised = sf_error(nullptr) != SF_ERR_UNRECOGNISED_FORMAT;
+        recognised = error != SF_ERR_UNRECOGNISED_FORMAT;
         return nullptr;
     }
     // A headerless file taken for raw data of a sound format.
@@ -72,6 +85,25 @@ SNDFILE* open_sound(std::FILE* stream, SF_INFO& info, bool& recognised) {
     return sound;
 }
 
+// The first bytes of the stream begin with a sound file's signature; the stream is back at
+// its start afterwards (false when it cannot be).
+bool looks_like_sound(std::FILE* stream, bool& sound) {
+    uint8_t head[sound_signature_bytes];
+    const std::size_t got = std::fread(head, 1, sizeof head, stream);
+    if (std::ferror(stream)) return false;
+    sound = has_sound_signature(head, got);
+    return seek_stream(stream, 0, SEEK_SET);
+}
+
+// sf_readf_double and sf_close with a codec's notes kept off the error stream.
+sf_count_t read_frames(SampleSource& source, double* out, sf_count_t frames) {
+    if (!source.quiet) return sf_readf_double(source.sound, out, frames);
+    silence_error_stream();
+    const sf_count_t got = sf_readf_double(source.sound, out, frames);
+    restore_error_stream();
+    return got;
+}
+
 } // namespace
 
 SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
@@ -80,7 +112,12 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
     if (stream == nullptr) return SourceOpen::unreadable;
     // Only a regular file is offered to libsndfile: a guess must not consume the first bytes
     // of a FIFO or a device.
-    if (file_kind(name) == FileKind::regular) {
+    bool sound_signature = false;
+    if (file_kind(name) == FileKind::regular && !looks_like_sound(stream, sound_signature)) {
+        std::fclose(stream);
+        return SourceOpen::unreadable;
+    }
+    if (sound_signature) {
         SF_INFO info;
         bool recognised = false;
         SNDFILE* sound = open_sound(stream, info, recognised);
@@ -102,6 +139,7 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
             source.channels = info.channels;
             source.rate = info.samplerate;
             source.frames_declared = info.frames;
+            source.quiet = decoded_by_codec(info.format);
             return SourceOpen::ok;
         }
         if (recognised || !seek_stream(stream, 0, SEEK_SET)) {
@@ -124,7 +162,7 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
         static_cast<sf_count_t>(decode_buffer_values) / source.channels;
     while (count < capacity) {
         const sf_count_t wanted = std::min<sf_count_t>(frames_per_read, capacity - count);
-        const sf_count_t got = sf_readf_double(source.sound, source.decoded.get(), wanted);
+        const sf_count_t got = read_frames(source, source.decoded.get(), wanted);
         // A short read is the end of the file or a decoding error; the error is only known
         // until the next call.
         if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
@@ -143,7 +181,11 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
 
 void close_sample_source(SampleSource& source) {
     if (source.raw != nullptr) std::fclose(source.raw);
-    if (source.sound != nullptr) sf_close(source.sound);
+    if (source.sound != nullptr) {
+        if (source.quiet) silence_error_stream();
+        sf_close(source.sound);
+        if (source.quiet) restore_error_stream();
+    }
     if (source.sound_stream != nullptr) std::fclose(source.sound_stream);
     source = SampleSource{};
 }

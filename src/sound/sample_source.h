@@ -50,6 +50,7 @@ struct SampleSource {
     int rate = 0;                       // frames per second of `sound`; 0 for a raw input
     sf_count_t frames_declared = 0;     // frames `sound` says it holds (SF_COUNT_MAX: unknown)
     sf_count_t frames_read = 0;         // frames of `sound` decoded so far
+    bool quiet = false;                 // a codec decodes `sound`: its notes are kept off stderr
     std::unique_ptr<double[]> decoded;  // decoding buffer of `decode_buffer_values` values
 };
 

@@ -414,3 +414,24 @@ TEST(FullRun, ReferenceOutputOfTheTestRecording) {
     EXPECT_EQ(read_file(dir / "test.p"), test_program());
     EXPECT_TRUE(temp_files(dir.path()).empty());
 }
+
+// Every output under a name as long as the file system allows: the temporary names that stand
+// for them on the way must fit too.
+TEST(LongNames, WarBitAndPFilesUnderNamesOf250And255Characters) {
+    for (std::size_t length : {250u, 255u}) {
+        ScratchDir dir;
+        const std::string base(length - 4, 'r');
+        const std::string p_name(length, 'p');
+        write_file(dir / (base + ".raw"), test_recording());
+        const RunResult r = run_zx81tape({base + ".raw", "-f" + p_name}, dir.path());
+        EXPECT_EQ(r.status, 0) << length;
+        EXPECT_EQ(r.err, "") << length;
+        EXPECT_EQ(r.out, "... creating war file " + base + ".war\n\nnplat = 19\n\nnplat = 19 n0=55 "
+                         "n1=88\n... creating bit file " + base + ".bit\n... creating P file " +
+                         p_name + "\n")
+            << length;
+        EXPECT_EQ(read_file(dir / p_name), test_program()) << length;
+        EXPECT_TRUE(exists(dir / (base + ".war")) && exists(dir / (base + ".bit"))) << length;
+        EXPECT_TRUE(temp_files(dir.path()).empty()) << length;
+    }
+}

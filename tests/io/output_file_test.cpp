@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -179,7 +180,7 @@ int raise_in_child(const std::string& pending, int signal_number) {
     const pid_t pid = fork();
     if (pid == 0) {
         install_signal_cleanup();
-        set_pending_temp(pending);
+        register_pending_temp(pending);
         raise(signal_number);
         _exit(0);
     }
@@ -206,9 +207,8 @@ TEST(Platform, NoPendingFileAfterItWasCleared) {
     const pid_t pid = fork();
     if (pid == 0) {
         install_signal_cleanup();
-        set_pending_temp(dir / "done");
-        set_pending_temp("");
-        set_pending_temp(std::string(5000, 'x')); // too long for the handler: dropped
+        clear_pending_temp(register_pending_temp(dir / "done"));
+        EXPECT_EQ(register_pending_temp(std::string(5000, 'x')), -1); // too long for the handler
         raise(SIGTERM);
         _exit(0);
     }
@@ -216,4 +216,29 @@ TEST(Platform, NoPendingFileAfterItWasCleared) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"done"});
+}
+
+TEST(TempNamePattern, FitsWhereverTheFinalNameFits) {
+    EXPECT_EQ(temp_name_pattern("dir/tape.war", 255), "dir/.tape.war.tmp-XXXXXX");
+    for (std::size_t length : {240u, 243u, 244u, 250u, 255u}) {
+        const std::string pattern = temp_name_pattern("d/" + std::string(length, 'n'), 255);
+        EXPECT_EQ(pattern.size() - 2, std::min<std::size_t>(length + 12, 255)) << length;
+        EXPECT_EQ(pattern.compare(0, 3, "d/."), 0);
+    }
+    // A two-byte character that the cut would split is left out whole.
+    const std::string accented = std::string(242, 'a') + "\xC3\xA9" + "xyz";
+    EXPECT_EQ(temp_name_pattern(accented, 255), "." + std::string(242, 'a') + ".tmp-XXXXXX");
+}
+
+TEST(OutputFile, ALongButValidNameIsWrittenAndLeavesNoTemporary) {
+    ScratchDir dir;
+    for (std::size_t length : {250u, 255u}) {
+        const std::string name = dir / std::string(length, 'L');
+        OutputFile out;
+        ASSERT_TRUE(open_output(out, name)) << length;
+        write_output(out, "abc", 3);
+        ASSERT_TRUE(commit_output(out)) << length;
+        EXPECT_EQ(read_text(name), "abc");
+    }
+    EXPECT_TRUE(temps_in(dir.path()).empty());
 }

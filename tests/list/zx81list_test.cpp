@@ -161,6 +161,32 @@ TEST_F(Zx81List, UnreadableFileIsStatus1AndTheOthersAreStillDone) {
     expect_inputs_untouched();
 }
 
+TEST_F(Zx81List, AFileThatIsNotAProgramIsStatus1AndTheOthersAreStillListed) {
+    write_text(dir / "empty.p", "");
+    write_text(dir / "notes.txt", std::string(200, 'x') + "\n");
+    // The start of a WAV file: RIFF header, format chunk, then samples.
+    const char header[] = "RIFF\x24\x10\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0";
+    std::string wav(header, sizeof header - 1);
+    wav.resize(4096, '\x80');
+    write_text(dir / "tape.wav", wav);
+    const RunResult r =
+        run_zx81list({"empty.p", "notes.txt", "tape.wav", "hello.p"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "zx81list: empty.p: not a ZX81 program: too short for the system variables (0 "
+              "bytes, they need 116)\n"
+              "zx81list: notes.txt: not a ZX81 program: E_LINE 0x7878 lies outside the file "
+              "(201 bytes)\n"
+              "zx81list: tape.wav: not a ZX81 program: E_LINE 0x6645 lies outside the file "
+              "(4096 bytes)\n");
+    EXPECT_EQ(r.out, "hello.p:\n" + std::string(hello_readable));
+    for (const char* view : {"--info", "--screen"}) {
+        const RunResult v = run_zx81list({view, "empty.p"}, dir.path());
+        EXPECT_EQ(v.status, 1) << view;
+        EXPECT_EQ(v.out, "") << view;
+    }
+}
+
 TEST_F(Zx81List, UsageErrors) {
     const std::string hint = "Try 'zx81list --help' for more information.\n";
     const struct {

@@ -486,6 +486,71 @@ TEST(SoundInput, HeaderlessFilesThatLookLikeSoundFilesAreReadAsRaw) {
     }
 }
 
+// A raw recording that starts clipped at full level begins like an MPEG frame header: it is
+// read as raw, exactly as its twin that begins with 0xFE (the same war file, the same run), and
+// no decoder gets to write a note on the error stream.
+TEST(SoundInput, RawRecordingsThatBeginWithAnMpegSyncAreReadAsRaw) {
+    for (int second = 0xE0; second <= 0xFF; ++second) {
+        SCOPED_TRACE(second);
+        std::vector<uint8_t> bytes = {0xFF, static_cast<uint8_t>(second), 0xE6, 0x80};
+        const std::vector<uint8_t> tape = recording();
+        bytes.insert(bytes.end(), tape.begin(), tape.end());
+        std::vector<uint8_t> twin = bytes;
+        twin[0] = 0xFE;
+        const Conversion run = convert_raw(bytes);
+        expect_same_run(run, convert_raw(twin));
+        EXPECT_EQ(run.war, raw_war(bytes));
+    }
+}
+
+// An MP3 of the test recording, as libsndfile writes it (no tag), or nothing when the installed
+// libsndfile cannot write MP3.
+std::vector<uint8_t> mp3_recording(const std::string& path) {
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    if (!sf_format_check(&info)) return {};
+    const std::vector<uint8_t> raw = recording();
+    write_sound(path, info.format, 1, raw.size(),
+                [&](std::size_t i, int) { return widened(raw[i], 0); });
+    return read_file(path);
+}
+
+TEST(SoundInput, Mp3IsReadWithOrWithoutAnId3TagAndItsDecoderStaysQuiet) {
+    ScratchDir dir;
+    const std::vector<uint8_t> plain = mp3_recording(dir / "plain.mp3");
+    if (plain.empty()) GTEST_SKIP() << "this libsndfile writes no MP3";
+    ASSERT_EQ(plain[0], 0xFF);
+    // An ID3v2.3 tag of 16 bytes of padding in front.
+    std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 16};
+    tagged.resize(tagged.size() + 16, 0);
+    tagged.insert(tagged.end(), plain.begin(), plain.end());
+    // Garbage in the middle of the frames: the decoder resynchronises and would say so.
+    std::vector<uint8_t> damaged = plain;
+    for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 300; ++i) damaged[i] = 0;
+    for (const std::vector<uint8_t>* file : std::vector<const std::vector<uint8_t>*>{&plain, &tagged, &damaged}) {
+        write_file(dir / "tape.mp3", *file);
+        SampleSource source;
+        ASSERT_EQ(open_sample_source(source, dir / "tape.mp3"), SourceOpen::ok);
+        EXPECT_NE(source.sound, nullptr);
+        close_sample_source(source);
+
+        const Conversion run = convert_raw(*file, "tape.mp3");
+        // Only the converter's own lines: a read error, or the summary of unknown bits (the
+        // lossy coding smears the pulses).
+        std::size_t at = 0;
+        while (at < run.result.err.size()) {
+            const std::size_t end = run.result.err.find('\n', at);
+            const std::string line = run.result.err.substr(at, end - at);
+            EXPECT_TRUE(line == " *** error ***   Can't read file BASE.mp3 " ||
+                        line.rfind("** aborted because of ", 0) == 0)
+                << line;
+            at = end == std::string::npos ? end : end + 1;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The source itself
 
