@@ -10,11 +10,11 @@
 #include "container/container_file.h"
 #include "container/p81_format.h"
 #include "container/p_format.h"
-#include "container/saved_name_text.h"
 #include "container/tzx_format.h"
 #include "io/output_file.h"
 #include "io/platform.h"
 #include "pack/pack_options.h"
+#include "program/saved_name_text.h"
 
 namespace {
 

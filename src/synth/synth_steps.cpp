@@ -9,7 +9,7 @@
 
 #include "io/output_file.h"
 #include "io/platform.h"
-#include "program/tape_name.h"
+#include "program/saved_name_text.h"
 #include "synth/synthesiser.h"
 #include "synth/wav_file.h"
 
@@ -46,20 +46,20 @@ bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::str
 bool tape_bytes(const SynthSettings& settings, const std::vector<uint8_t>& program,
                 std::vector<uint8_t>& bytes, std::string& message) {
     const std::string name = settings.tape_name.empty()
-                                 ? default_tape_name(settings.program_name)
+                                 ? name_of_program_file(settings.program_name)
                                  : settings.tape_name;
     std::string missing;
-    switch (tape_name_codes(name, bytes, missing)) {
-    case TapeNameProblem::none:
+    switch (saved_name_from_text(name, bytes, missing)) {
+    case NameTextProblem::none:
         bytes.insert(bytes.end(), program.begin(), program.end());
         return true;
-    case TapeNameProblem::empty:
+    case NameTextProblem::empty:
         message = "the name is empty (choose one with --name)";
         break;
-    case TapeNameProblem::too_long:
+    case NameTextProblem::too_long:
         message = "the name \"" + name + "\" is longer than 127 characters";
         break;
-    case TapeNameProblem::missing_character: {
+    case NameTextProblem::no_zx81_code: {
         // A byte that is no printable character is shown by its value.
         const auto lead = static_cast<unsigned char>(missing[0]);
         char shown[8];

@@ -6,8 +6,8 @@
 #include "container/container_file.h"
 #include "container/p81_format.h"
 #include "container/p_format.h"
-#include "container/saved_name_text.h"
 #include "container/tzx_format.h"
+#include "program/saved_name_text.h"
 #include "support/p_file_builder.h"
 
 namespace {
