@@ -65,5 +65,10 @@ enum class ProgramProblem {
 /// when `named` (a container that keeps names).
 ProgramProblem check_saved_program(const SavedProgram& program, bool named);
 
+/// Checks every program before they are written together: `none`, or the problem of the first
+/// that has one, with its index in `bad`.
+ProgramProblem check_saved_programs(const std::vector<SavedProgram>& programs, bool named,
+                                    std::size_t& bad);
+
 /// One line saying what is wrong with `program` (no file name, no program number).
 std::string program_problem_text(ProgramProblem problem, const SavedProgram& program);

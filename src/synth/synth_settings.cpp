@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "io/file_name.h"
+
 bool parse_number(const std::string& text, double& value) {
     if (text.empty()) return false;
     for (char c : text) {
@@ -76,13 +78,6 @@ bool read_fields(const std::string& option, const std::string& text, std::size_t
         return false;
     }
     return true;
-}
-
-bool ends_with_wav(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".wav";
 }
 
 // Applies one option that takes a value. False with the message set when the value is bad.
@@ -223,7 +218,7 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
     }
     s.program_name = argv[optind];
     s.output_name = argv[optind + 1];
-    s.wav = ends_with_wav(s.output_name);
+    s.wav = file_extension(s.output_name) == "wav";
     if (s.bits == 16 && !s.wav) {
         message = "--bits 16 needs a WAV output (a name ending in .wav); raw output is 8-bit";
         return ToolCommand::usage_error;
