@@ -3,6 +3,7 @@
 //
 //   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers,
 //                          DIR/sound_reader, DIR/program_finder
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@
 
 #include "bits/bit_file.h"
 #include "bits/classifier.h"
-#include "program/p_file_builder.h"
+#include "program/system_variables.h"
 #include "signal/normaliser.h"
 #include "tape/tape_signal.h"
 
@@ -111,17 +112,15 @@ int main(int argc, char** argv) {
             normaliser.insert(normaliser.end(), raw.begin(), raw.end());
             ok &= write_seed(dir + "/normaliser/seed" + suffix, normaliser);
 
-            RunSettings settings;
+            SignalOptions settings;
             PulseCalibration calibration;
             std::vector<uint8_t> war(raw);
-            std::string report;
-            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration,
-                            report);
+            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration);
             war.push_back(war_end_marker);
             std::vector<uint8_t> classifier;
-            put_i32(classifier, calibration.nfill);
-            put_i32(classifier, calibration.n0);
-            put_i32(classifier, calibration.n1);
+            put_i32(classifier, calibration.longest_pause);
+            put_i32(classifier, calibration.zero_length);
+            put_i32(classifier, calibration.one_length);
             put_i32(classifier, 3);
             put_u16(classifier, static_cast<uint16_t>(war.size() / 3));
             classifier.insert(classifier.end(), war.begin(), war.end());
@@ -155,8 +154,13 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> bursts = {0, 0};
     for (int copy = 0; copy < 2; ++copy) {
         std::vector<uint8_t> tape = {0x2D, 0xAA}; // the name HE
-        const std::vector<uint8_t> program =
-            build_p_file({text_line(10, "PRINT \"FUZZ\""), text_line(20, "GOTO 10")});
+        // A program without lines: the system variables, a collapsed display, the end marker.
+        std::vector<uint8_t> program(system_variables_size + 25 + 1, 0);
+        put_le16(program, sysvar::d_file, program_address);
+        put_le16(program, sysvar::vars, program_address + 25);
+        put_le16(program, sysvar::e_line, program_address + 26);
+        std::fill(program.begin() + system_variables_size, program.end() - 1, 0x76);
+        program.back() = 0x80;
         tape.insert(tape.end(), program.begin(), program.end());
         bool first = true;
         for (uint8_t byte : tape) {

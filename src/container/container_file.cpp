@@ -1,6 +1,5 @@
 #include "container/container_file.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,19 +8,9 @@
 #include "container/p81_format.h"
 #include "container/p_format.h"
 #include "container/tzx_format.h"
+#include "io/file_name.h"
 
 namespace {
-
-// The last extension of a file name, lower-cased, without the dot; empty when it has none.
-std::string extension(const std::string& name) {
-    const std::size_t slash = name.find_last_of('/');
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 bool reads_as_p(const uint8_t* data, std::size_t size) {
     return size >= p_file_min && data[0] == 0 &&
@@ -44,7 +33,7 @@ bool reads_as_p81(const uint8_t* data, std::size_t size) {
 ContainerFormat recognise_container(const uint8_t* data, std::size_t size,
                                     const std::string& name) {
     if (has_tzx_signature(data, size)) return ContainerFormat::tzx;
-    const std::string ext = extension(name);
+    const std::string ext = file_extension(name);
     if (ext == "tzx") return ContainerFormat::tzx;
     if (ext == "p81") {
         return !reads_as_p81(data, size) && reads_as_p(data, size) ? ContainerFormat::p

@@ -75,3 +75,15 @@ std::string program_problem_text(ProgramProblem problem, const SavedProgram& pro
     }
     return "";
 }
+
+ProgramProblem check_saved_programs(const std::vector<SavedProgram>& programs, bool named,
+                                    std::size_t& bad) {
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        const ProgramProblem problem = check_saved_program(programs[i], named);
+        if (problem != ProgramProblem::none) {
+            bad = i;
+            return problem;
+        }
+    }
+    return ProgramProblem::none;
+}

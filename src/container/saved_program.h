@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "program/saved_name_text.h"
+
 struct SavedProgram {
     std::vector<uint8_t> name;  // the saved name as ZX81 codes, the last one marked; empty
                                 // when the container keeps no name (a P file)
@@ -21,8 +23,6 @@ struct SavedProgram {
     std::size_t offset = 0;     // where the program starts in the container it was read from
 };
 
-constexpr std::size_t saved_name_max = 127;
-constexpr uint8_t name_end_mark = 0x80;
 constexpr std::size_t e_line_field = 0x0B;           // E_LINE's offset in a P file
 constexpr std::size_t p_file_min = e_line_field + 2; // a P file that holds its E_LINE
 constexpr std::size_t p_file_max = 0x10000 - 0x4009; // E_LINE 0xFFFF at most
@@ -64,6 +64,11 @@ enum class ProgramProblem {
 /// Checks a program before it is written: its length against its own E_LINE, and its name
 /// when `named` (a container that keeps names).
 ProgramProblem check_saved_program(const SavedProgram& program, bool named);
+
+/// Checks every program before they are written together: `none`, or the problem of the first
+/// that has one, with its index in `bad`.
+ProgramProblem check_saved_programs(const std::vector<SavedProgram>& programs, bool named,
+                                    std::size_t& bad);
 
 /// One line saying what is wrong with `program` (no file name, no program number).
 std::string program_problem_text(ProgramProblem problem, const SavedProgram& program);

@@ -387,13 +387,8 @@ ContainerContents read_tzx(const uint8_t* data, std::size_t size) {
 bool write_tzx(const std::vector<SavedProgram>& programs, uint16_t pause_ms,
                std::vector<uint8_t>& out, std::size_t& bad, ProgramProblem& problem) {
     out.clear();
-    for (std::size_t i = 0; i < programs.size(); ++i) {
-        problem = check_saved_program(programs[i], true);
-        if (problem != ProgramProblem::none) {
-            bad = i;
-            return false;
-        }
-    }
+    problem = check_saved_programs(programs, true, bad);
+    if (problem != ProgramProblem::none) return false;
     out.assign(signature, signature + signature_size);
     out.push_back(tzx_major);
     out.push_back(tzx_minor);

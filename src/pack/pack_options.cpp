@@ -2,7 +2,8 @@
 
 #include <cctype>
 #include <cstring>
-#include <getopt.h>
+
+#include "io/file_name.h"
 
 namespace {
 
@@ -47,18 +48,6 @@ std::string lower(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-bool ends_with(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// The option's spelling as the user wrote it, for messages.
-std::string option_word(char** argv, int short_option) {
-    const std::string word = argv[optind - 1];
-    if (word.compare(0, 2, "--") == 0) return word.substr(0, word.find('='));
-    return std::string("-") + static_cast<char>(short_option);
 }
 
 bool read_pause(const char* text, uint16_t& pause) {
@@ -106,19 +95,15 @@ const char* pack_usage_text() {
     return usage_text;
 }
 
-PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std::string& message) {
-    static const struct option long_options[] = {
+ToolCommand parse_pack_options(int argc, char** argv, PackSettings& settings, std::string& message) {
+    const std::vector<option> options = long_options_with({
         {"output", required_argument, nullptr, 'o'},
         {"name", required_argument, nullptr, 'n'},
         {"format", required_argument, nullptr, format_option},
         {"pause", required_argument, nullptr, pause_option},
         {"force", no_argument, nullptr, 'f'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
-    };
-    opterr = 0;
-    optind = 1;
+    });
+    start_option_scan();
     bool output_given = false;
     bool name_pending = false; // a --name waits for its file
     std::string name;
@@ -127,9 +112,9 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
     // With the leading '-', arguments that are not options come back in order as 1, so that a
     // --name meets the file that follows it.
     for (;;) {
-        const int option = getopt_long(argc, argv, "-:o:n:fhV", long_options, nullptr);
-        if (option == -1) break;
-        switch (option) {
+        const int found = getopt_long(argc, argv, "-:o:n:fhV", options.data(), nullptr);
+        if (found == -1) break;
+        switch (found) {
         case 1:
             if (!have_command) {
                 const std::string command = optarg;
@@ -141,7 +126,7 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
                     settings.command = PackCommand::list;
                 } else {
                     message = "unknown command '" + command + "' (join, split or list)";
-                    return PackParse::error;
+                    return ToolCommand::usage_error;
                 }
                 have_command = true;
             } else {
@@ -152,7 +137,7 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
         case 'o':
             if (output_given) {
                 message = "more than one --output";
-                return PackParse::error;
+                return ToolCommand::usage_error;
             }
             settings.output = optarg;
             output_given = true;
@@ -160,7 +145,7 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
         case 'n':
             if (name_pending) {
                 message = "two names (--name) for one file";
-                return PackParse::error;
+                return ToolCommand::usage_error;
             }
             name = optarg;
             name_pending = true;
@@ -170,7 +155,7 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
             const std::string format = lower(optarg);
             if (format != "p81" && format != "tzx") {
                 message = std::string("unknown format '") + optarg + "' (p81 or tzx)";
-                return PackParse::error;
+                return ToolCommand::usage_error;
             }
             settings.format = format == "p81" ? ContainerFormat::p81 : ContainerFormat::tzx;
             settings.format_given = true;
@@ -180,69 +165,58 @@ PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std:
             if (!read_pause(optarg, settings.pause_ms)) {
                 message = std::string("--pause: '") + optarg +
                           "' is not a whole number of milliseconds from 0 to 65535";
-                return PackParse::error;
+                return ToolCommand::usage_error;
             }
             settings.pause_given = true;
             break;
         case 'f': settings.force = true; break;
-        case 'h': return PackParse::help;
-        case 'V': return PackParse::version;
-        case ':':
-            message = "option '" + option_word(argv, optopt) + "' needs a value";
-            return PackParse::error;
-        default: {
-            const std::string word = argv[optind - 1];
-            if (word.compare(0, 2, "--") != 0) {
-                message = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
-            } else if (word.find('=') != std::string::npos && optopt != 0) {
-                message = "option '" + word.substr(0, word.find('=')) + "' takes no value";
-            } else {
-                message = "unknown option '" + word + "'";
-            }
-            return PackParse::error;
-        }
+        case 'h': return ToolCommand::help;
+        case 'V': return ToolCommand::version;
+        default:
+            message = refused_option(found, argv);
+            return ToolCommand::usage_error;
         }
     }
     // After "--" the rest are files.
     for (int i = optind; i < argc; ++i) {
         if (!have_command) {
             message = "no command (join, split or list)";
-            return PackParse::error;
+            return ToolCommand::usage_error;
         }
         settings.files.push_back({argv[i], name_pending, name});
         name_pending = false;
     }
     if (!have_command) {
         message = "no command (join, split or list)";
-        return PackParse::error;
+        return ToolCommand::usage_error;
     }
     if (!check_command_options(settings, name_given, output_given, message)) {
-        return PackParse::error;
+        return ToolCommand::usage_error;
     }
     if (name_pending) {
         message = "--name '" + name + "' is not followed by a file";
-        return PackParse::error;
+        return ToolCommand::usage_error;
     }
-    if (settings.command != PackCommand::join) return PackParse::run;
+    if (settings.command != PackCommand::join) return ToolCommand::run;
     if (!output_given || settings.output.empty()) {
         message = "join: no output file (-o OUT.p81 or -o OUT.tzx)";
-        return PackParse::error;
+        return ToolCommand::usage_error;
     }
-    const std::string out = lower(settings.output);
+    const std::string extension = file_extension(settings.output);
     if (!settings.format_given) {
-        if (ends_with(out, ".p81")) {
+        if (extension == "p81") {
             settings.format = ContainerFormat::p81;
-        } else if (ends_with(out, ".tzx")) {
+        } else if (extension == "tzx") {
             settings.format = ContainerFormat::tzx;
         } else {
             message = "join: '" + settings.output +
                       "' does not end in .p81 or .tzx (name the format with --format)";
-            return PackParse::error;
+            return ToolCommand::usage_error;
         }
     }
     if (settings.pause_given && settings.format != ContainerFormat::tzx) {
         message = "option '--pause' goes with a .tzx output only";
-        return PackParse::error;
+        return ToolCommand::usage_error;
     }
-    return PackParse::run;
+    return ToolCommand::run;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/command_line.h"
 #include "container/container_contents.h"
 #include "container/tzx_format.h"
 
@@ -37,7 +38,7 @@ struct PackSettings {
 /// zx81pack's help text.
 const char* pack_usage_text();
 
-enum class PackParse { run, help, version, error };
-
-/// Fills `settings` from the command line; `message` says what is wrong after `error`.
-PackParse parse_pack_options(int argc, char** argv, PackSettings& settings, std::string& message);
+/// Fills `settings` from the command line, by the convention of the newer tools
+/// (cmdline/command_line.h); `message` says what is wrong after a usage error.
+ToolCommand parse_pack_options(int argc, char** argv, PackSettings& settings,
+                               std::string& message);

@@ -10,11 +10,11 @@
 #include "container/container_file.h"
 #include "container/p81_format.h"
 #include "container/p_format.h"
-#include "container/saved_name_text.h"
 #include "container/tzx_format.h"
 #include "io/output_file.h"
 #include "io/platform.h"
 #include "pack/pack_options.h"
+#include "program/saved_name_text.h"
 
 namespace {
 
@@ -258,13 +258,12 @@ int zx81pack_main(int argc, char** argv) {
     std::string message;
     int status = 0;
     switch (parse_pack_options(argc, argv, settings, message)) {
-    case PackParse::help: std::fputs(pack_usage_text(), stdout); break;
-    case PackParse::version: std::puts("zx81pack " ZX81_VERSION); break;
-    case PackParse::error:
-        std::fprintf(stderr, "zx81pack: %s\nTry 'zx81pack --help' for more information.\n",
-                     message.c_str());
-        return 2;
-    case PackParse::run:
+    case ToolCommand::help: std::fputs(pack_usage_text(), stdout); break;
+    case ToolCommand::version: std::fputs(version_text("zx81pack").c_str(), stdout); break;
+    case ToolCommand::usage_error:
+        std::fputs(usage_error_text("zx81pack", message).c_str(), stderr);
+        return exit_usage;
+    case ToolCommand::run:
         install_signal_cleanup();
         switch (settings.command) {
         case PackCommand::join: status = join(settings); break;

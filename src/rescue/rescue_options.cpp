@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <getopt.h>
 
 namespace {
 
@@ -47,10 +46,10 @@ const char* rescue_usage() {
     return usage_text;
 }
 
-RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
-                                   std::string& message) {
+ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
+                                 std::string& message) {
     enum { json_option = 256, bits_option, channel_option, rate_option, force_option };
-    static const struct option long_options[] = {
+    const std::vector<option> options = long_options_with({
         {"output", required_argument, nullptr, 'o'},
         {"json", required_argument, nullptr, json_option},
         {"bits", no_argument, nullptr, bits_option},
@@ -59,28 +58,24 @@ RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settin
         {"force", no_argument, nullptr, force_option},
         {"jobs", required_argument, nullptr, 'j'},
         {"quiet", no_argument, nullptr, 'q'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0},
-    };
-    opterr = 0;
-    optind = 1;
+    });
+    start_option_scan();
     for (;;) {
-        const int option = getopt_long(argc, argv, ":o:j:qhV", long_options, nullptr);
-        if (option == -1) break;
+        const int found = getopt_long(argc, argv, ":o:j:qhV", options.data(), nullptr);
+        if (found == -1) break;
         long value = 0;
-        switch (option) {
+        switch (found) {
         case 'o':
             if (*optarg == '\0') {
                 message = "--output: the directory's name is empty";
-                return RescueCommand::error;
+                return ToolCommand::usage_error;
             }
             settings.output_dir = optarg;
             break;
         case json_option:
             if (*optarg == '\0') {
                 message = "--json: the file's name is empty";
-                return RescueCommand::error;
+                return ToolCommand::usage_error;
             }
             settings.json = optarg;
             break;
@@ -97,16 +92,16 @@ RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settin
             } else if (std::strcmp(optarg, "mix") == 0) {
                 settings.decode.channels = ChannelMode::mix;
             } else {
-                message =
-                    std::string("--channel: '") + optarg + "' is not one of auto, left, right, mix";
-                return RescueCommand::error;
+                message = std::string("--channel: '") + optarg +
+                          "' is not one of auto, left, right, mix";
+                return ToolCommand::usage_error;
             }
             break;
         case rate_option:
-            if (!parse_count(optarg, 8000, 384000, value)) {
-                message =
-                    std::string("--rate: '") + optarg + "' is not a rate from 8000 to 384000 Hz";
-                return RescueCommand::error;
+            if (!parse_count(optarg, lowest_rate, highest_rate, value)) {
+                message = std::string("--rate: '") + optarg +
+                          "' is not a rate from 8000 to 384000 Hz";
+                return ToolCommand::usage_error;
             }
             settings.decode.raw_rate = static_cast<int>(value);
             break;
@@ -116,7 +111,7 @@ RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settin
         case 'j':
             if (!parse_count(optarg, 1, 256, value)) {
                 message = std::string("--jobs: '") + optarg + "' is not a number from 1 to 256";
-                return RescueCommand::error;
+                return ToolCommand::usage_error;
             }
             settings.jobs = static_cast<int>(value);
             break;
@@ -124,36 +119,18 @@ RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settin
             settings.quiet = true;
             break;
         case 'h':
-            return RescueCommand::help;
+            return ToolCommand::help;
         case 'V':
-            return RescueCommand::version;
-        case ':': {
-            const std::string word = argv[optind - 1];
-            message =
-                "option '" +
-                (word.compare(0, 2, "--") == 0 ? word.substr(0, word.find('='))
-                                               : std::string("-") + static_cast<char>(optopt)) +
-                "' needs a value";
-            return RescueCommand::error;
-        }
-        default: {
-            const std::string word = argv[optind - 1];
-            if (word.compare(0, 2, "--") != 0) {
-                message = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
-            } else if (word.find('=') != std::string::npos && optopt != 0) {
-                message = "option '" + word.substr(0, word.find('=')) + "' takes no value";
-            } else {
-                message = "unknown option '" + word + "'";
-            }
-            return RescueCommand::error;
-        }
+            return ToolCommand::version;
+        default:
+            message = refused_option(found, argv);
+            return ToolCommand::usage_error;
         }
     }
-    for (int i = optind; i < argc; ++i)
-        settings.recordings.emplace_back(argv[i]);
+    for (int i = optind; i < argc; ++i) settings.recordings.emplace_back(argv[i]);
     if (settings.recordings.empty()) {
         message = "no recording given";
-        return RescueCommand::error;
+        return ToolCommand::usage_error;
     }
-    return RescueCommand::run;
+    return ToolCommand::run;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/command_line.h"
 #include "recover/recording_decoder.h"
 
 struct RescueSettings {
@@ -17,13 +18,10 @@ struct RescueSettings {
     bool quiet = false;                  // -q: no report on stdout, no progress line
 };
 
-/// What the command line asks for.
-enum class RescueCommand { run, help, version, error };
-
-/// Fills `settings` from the arguments (argument 0 is the program's name). On `error`,
+/// Fills `settings` from the arguments (argument 0 is the program's name). On `usage_error`,
 /// `message` holds one line without a line break.
-RescueCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
-                                   std::string& message);
+ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
+                                 std::string& message);
 
 /// The text of --help.
 const char* rescue_usage();

@@ -112,30 +112,29 @@ int zx81rescue_main(int argc, char** argv) {
     RescueSettings settings;
     std::string message;
     switch (parse_rescue_options(argc, argv, settings, message)) {
-    case RescueCommand::run:
+    case ToolCommand::run:
         break;
-    case RescueCommand::help:
+    case ToolCommand::help:
         std::fputs(rescue_usage(), stdout);
-        return 0;
-    case RescueCommand::version:
-        std::puts("zx81rescue " ZX81_VERSION);
-        return 0;
-    case RescueCommand::error:
-        std::fprintf(stderr, "zx81rescue: %s\nTry 'zx81rescue --help' for more information.\n",
-                     message.c_str());
-        return 2;
+        return exit_done;
+    case ToolCommand::version:
+        std::fputs(version_text("zx81rescue").c_str(), stdout);
+        return exit_done;
+    case ToolCommand::usage_error:
+        std::fputs(usage_error_text("zx81rescue", message).c_str(), stderr);
+        return exit_usage;
     }
     for (const std::string& recording : settings.recordings) {
         if (!settings.json.empty() && settings.json != "-" && same_file(settings.json, recording)) {
             std::fprintf(stderr, "zx81rescue: --json %s would write over a recording\n",
                          settings.json.c_str());
-            return 2;
+            return exit_usage;
         }
     }
     if (!settings.output_dir.empty() && !make_directories(settings.output_dir)) {
         std::fprintf(stderr, "zx81rescue: cannot create the directory %s\n",
                      settings.output_dir.c_str());
-        return 1;
+        return exit_failure;
     }
     install_signal_cleanup();
 

@@ -1,23 +1,13 @@
 #include "sound/sound_writer.h"
 
-#include <cctype>
 #include <cmath>
 
+#include "io/file_name.h"
 #include "io/platform.h"
 
 namespace {
 
 constexpr std::size_t block_samples = 4096;
-
-std::string lower_extension(const std::string& name) {
-    const std::size_t slash = name.find_last_of('/');
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 // libsndfile writes into the writer's output file through these calls, so that the bytes go
 // under the temporary name and every short write is seen.
@@ -62,7 +52,7 @@ int stored_sample(double x, int bits) {
 } // namespace
 
 bool sound_file_type_of(const std::string& name, SoundFileType& type) {
-    const std::string ext = lower_extension(name);
+    const std::string ext = file_extension(name);
     if (ext == "wav") {
         type = SoundFileType::wav;
     } else if (ext == "flac") {

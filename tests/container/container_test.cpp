@@ -6,9 +6,9 @@
 #include "container/container_file.h"
 #include "container/p81_format.h"
 #include "container/p_format.h"
-#include "container/saved_name_text.h"
 #include "container/tzx_format.h"
-#include "program/p_file_builder.h"
+#include "program/saved_name_text.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // End to end: the built zx81pack run in a scratch directory.
 #include <gtest/gtest.h>
 
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 #include "support/test_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 #include "program/zx81_charset.h"
 #include "recover/bit_rhythm.h"
 #include "recover/program_finder.h"

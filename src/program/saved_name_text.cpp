@@ -1,9 +1,8 @@
-#include "container/saved_name_text.h"
+#include "program/saved_name_text.h"
 
 #include <cctype>
 #include <cstdio>
 
-#include "container/saved_program.h"
 #include "program/zx81_charset.h"
 
 namespace {

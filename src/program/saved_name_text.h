@@ -11,9 +11,13 @@
 // every other code is "_", as is a leading ".".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+constexpr std::size_t saved_name_max = 127; // codes in a saved name at the most
+constexpr uint8_t name_end_mark = 0x80;     // set in the last code of a saved name
 
 /// Why a typed name cannot be saved.
 enum class NameTextProblem {
