@@ -95,13 +95,42 @@ bool looks_like_sound(std::FILE* stream, bool& sound) {
     return seek_stream(stream, 0, SEEK_SET);
 }
 
-// sf_readf_double and sf_close with a codec's notes kept off the error stream.
-sf_count_t read_frames(SampleSource& source, double* out, sf_count_t frames) {
-    if (!source.quiet) return sf_readf_double(source.sound, out, frames);
-    silence_error_stream();
-    const sf_count_t got = sf_readf_double(source.sound, out, frames);
-    restore_error_stream();
+// Decodes up to `frames` frames into raw samples at `out`; the number decoded, or less than 0
+// on an error. A codec's notes are kept off the error stream.
+sf_count_t decode_frames(SampleSource& source, uint8_t* out, sf_count_t frames) {
+    if (source.quiet) silence_error_stream();
+    sf_count_t got = 0;
+    const int channels = source.channels;
+    switch (source.encoding) {
+    case SampleEncoding::narrow_integer:
+        got = sf_readf_short(source.sound, source.decoded_shorts.get(), frames);
+        if (got > 0) {
+            raw_samples_of_shorts(source.decoded_shorts.get(), static_cast<std::size_t>(got),
+                                  channels, out);
+        }
+        break;
+    case SampleEncoding::wide_integer:
+        got = sf_readf_int(source.sound, source.decoded_ints.get(), frames);
+        if (got > 0) {
+            raw_samples_of_ints(source.decoded_ints.get(), static_cast<std::size_t>(got),
+                                channels, out);
+        }
+        break;
+    case SampleEncoding::other:
+        got = sf_readf_double(source.sound, source.decoded.get(), frames);
+        for (sf_count_t i = 0; i < got; ++i) {
+            out[i] = raw_sample_of_frame(source.decoded.get() + i * channels, channels);
+        }
+        break;
+    }
+    if (source.quiet) restore_error_stream();
     return got;
+}
+
+// `sum` divided by `divisor` (above 0), rounded down.
+inline int64_t floor_divide(int64_t sum, int64_t divisor) {
+    const int64_t q = sum / divisor;
+    return q * divisor > sum ? q - 1 : q;
 }
 
 } // namespace
@@ -128,8 +157,23 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
                 std::fclose(stream);
                 return SourceOpen::unreadable;
             }
-            source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
-            if (!source.decoded) {
+            source.encoding = sample_encoding(info.format);
+            bool allocated = false;
+            switch (source.encoding) {
+            case SampleEncoding::narrow_integer:
+                source.decoded_shorts.reset(new (std::nothrow) int16_t[decode_buffer_values]);
+                allocated = source.decoded_shorts != nullptr;
+                break;
+            case SampleEncoding::wide_integer:
+                source.decoded_ints.reset(new (std::nothrow) int32_t[decode_buffer_values]);
+                allocated = source.decoded_ints != nullptr;
+                break;
+            case SampleEncoding::other:
+                source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
+                allocated = source.decoded != nullptr;
+                break;
+            }
+            if (!allocated) {
                 sf_close(sound);
                 std::fclose(stream);
                 return SourceOpen::no_memory;
@@ -162,15 +206,11 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
         static_cast<sf_count_t>(decode_buffer_values) / source.channels;
     while (count < capacity) {
         const sf_count_t wanted = std::min<sf_count_t>(frames_per_read, capacity - count);
-        const sf_count_t got = read_frames(source, source.decoded.get(), wanted);
+        const sf_count_t got = decode_frames(source, block + count, wanted);
         // A short read is the end of the file or a decoding error; the error is only known
         // until the next call.
         if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
         if (got <= 0) break;
-        for (sf_count_t i = 0; i < got; ++i) {
-            block[count + i] = raw_sample_of_frame(source.decoded.get() + i * source.channels,
-                                                   source.channels);
-        }
         count += static_cast<uint32_t>(got);
         source.frames_read += got;
     }
@@ -188,6 +228,63 @@ void close_sample_source(SampleSource& source) {
     }
     if (source.sound_stream != nullptr) std::fclose(source.sound_stream);
     source = SampleSource{};
+}
+
+SampleEncoding sample_encoding(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+        return SampleEncoding::narrow_integer;
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+        return SampleEncoding::wide_integer;
+    default:
+        return SampleEncoding::other;
+    }
+}
+
+// The average of a frame on the 16-bit scale, rounded down, has its top 8 bits kept: the sum
+// divided by 256 times the channels (2^24 times the channels on the 32-bit scale), rounded
+// down. Mono and stereo divide by shifting, which rounds down as well.
+void raw_samples_of_shorts(const int16_t* values, std::size_t frames, int channels,
+                           uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>((values[i] >> 8) + 128);
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>(((values[2 * i] + values[2 * i + 1]) >> 9) + 128);
+        }
+    } else {
+        const int64_t divisor = int64_t{256} * channels;
+        for (std::size_t i = 0; i < frames; ++i) {
+            int64_t sum = 0;
+            for (int c = 0; c < channels; ++c) sum += values[i * channels + c];
+            out[i] = static_cast<uint8_t>(floor_divide(sum, divisor) + 128);
+        }
+    }
+}
+
+void raw_samples_of_ints(const int32_t* values, std::size_t frames, int channels, uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>((values[i] >> 24) + 128);
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            const int64_t sum = int64_t{values[2 * i]} + values[2 * i + 1];
+            out[i] = static_cast<uint8_t>((sum >> 25) + 128);
+        }
+    } else {
+        const int64_t divisor = (int64_t{1} << 24) * channels;
+        for (std::size_t i = 0; i < frames; ++i) {
+            int64_t sum = 0;
+            for (int c = 0; c < channels; ++c) sum += values[i * channels + c];
+            out[i] = static_cast<uint8_t>(floor_divide(sum, divisor) + 128);
+        }
+    }
 }
 
 uint8_t raw_sample_of_frame(const double* frame, int channels) {
