@@ -57,3 +57,21 @@ fuzz:
 		-DZX81_WERROR=ON -DZX81_SANITIZE=ON -DZX81_FUZZ=ON -DZX81_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Installing the tools and their manual pages under PREFIX (DESTDIR works as usual). The build
+# is one of its own, without the tests, so that no GoogleTest is needed.
+PREFIX ?= /usr/local
+INSTALL_BUILD ?= build-install
+INSTALLED_TOOLS = zx81tape zx81synth zx81list zx81scope zx81pack zx81rescue
+.PHONY: install uninstall
+install:
+	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=Release -DZX81_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target tools
+	cmake --install $(INSTALL_BUILD)
+
+# Removes what `make install` put under PREFIX (the same PREFIX and DESTDIR).
+uninstall:
+	for tool in $(INSTALLED_TOOLS); do \
+		rm -f "$(DESTDIR)$(PREFIX)/bin/$$tool" "$(DESTDIR)$(PREFIX)/share/man/man1/$$tool.1"; \
+	done

@@ -27,12 +27,10 @@ struct Lcg {
 };
 
 // The recording of `bytes` with rounded edges and noise.
-std::vector<uint8_t> rough_recording(const TapeSignal& signal, const std::vector<uint8_t>& bytes,
+std::vector<uint8_t> rough_recording(TapeSignal signal, const std::vector<uint8_t>& bytes,
                                      double lead_ms, Lcg& lcg) {
-    std::vector<uint8_t> clean;
-    double clock_us = lead_ms * 1000.0;
-    clean.resize(static_cast<std::size_t>(lead_ms * signal.rate / 1000.0), 128);
-    append_tape_bytes(signal, bytes, clock_us, clean);
+    signal.lead_ms = lead_ms;
+    const std::vector<uint8_t> clean = tape_recording(signal, bytes, {});
 
     std::vector<uint8_t> out(clean.size());
     int previous = 128;

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     assemble_bytes(split, second.data(), second.size(), split_bytes, split_errors);
 
     FUZZ_CHECK(whole_bytes == split_bytes && whole_errors == split_errors);
-    FUZZ_CHECK(whole.cnt == static_cast<int64_t>(whole_bytes.size()));
+    FUZZ_CHECK(whole.stored == static_cast<int64_t>(whole_bytes.size()));
     FUZZ_CHECK(whole.errors == static_cast<int64_t>(whole_errors.size()));
     FUZZ_CHECK(whole.group_bits >= 0 && whole.group_bits < 8);
     if (policy != UnknownBitPolicy::stop) FUZZ_CHECK(whole.errors == 0);

@@ -15,9 +15,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
     PulseCalibration calibration;
-    calibration.nfill = in.take_i32();
-    calibration.n0 = in.take_i32();
-    calibration.n1 = in.take_i32();
+    calibration.longest_pause = in.take_i32();
+    calibration.zero_length = in.take_i32();
+    calibration.one_length = in.take_i32();
     int32_t divisor = in.take_i32();
     if (divisor == 0) divisor = 1;
     const std::size_t cut = in.size == 0 ? 0 : in.take_u16() % (in.size + 1);
@@ -38,16 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     FUZZ_CHECK(whole_bits == split_bits);
     FUZZ_CHECK(whole_unknown == split_unknown);
-    FUZZ_CHECK(whole.nsample == static_cast<int64_t>(war.size()));
-    FUZZ_CHECK(split.nsample == whole.nsample && split.m == whole.m && split.r == whole.r);
+    FUZZ_CHECK(whole.position == static_cast<int64_t>(war.size()));
+    FUZZ_CHECK(split.position == whole.position && split.since_bit_start == whole.since_bit_start &&
+               split.pause == whole.pause);
     std::size_t unknown_count = 0;
     for (char bit : whole_bits) {
         FUZZ_CHECK(bit == '0' || bit == '1' || bit == '?');
         if (bit == '?') ++unknown_count;
     }
     FUZZ_CHECK(unknown_count == whole_unknown.size());
-    for (int64_t nsample : whole_unknown) {
-        FUZZ_CHECK(nsample >= 0 && nsample < static_cast<int64_t>(war.size()));
+    for (int64_t position : whole_unknown) {
+        FUZZ_CHECK(position >= 0 && position < static_cast<int64_t>(war.size()));
     }
     return 0;
 }

@@ -109,17 +109,15 @@ int main(int argc, char** argv) {
             normaliser.insert(normaliser.end(), raw.begin(), raw.end());
             ok &= write_seed(dir + "/normaliser/seed" + suffix, normaliser);
 
-            RunSettings settings;
+            SignalOptions settings;
             PulseCalibration calibration;
             std::vector<uint8_t> war(raw);
-            std::string report;
-            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration,
-                            report);
+            normalise_block(war.data(), static_cast<uint32_t>(war.size()), settings, calibration);
             war.push_back(war_end_marker);
             std::vector<uint8_t> classifier;
-            put_i32(classifier, calibration.nfill);
-            put_i32(classifier, calibration.n0);
-            put_i32(classifier, calibration.n1);
+            put_i32(classifier, calibration.longest_pause);
+            put_i32(classifier, calibration.zero_length);
+            put_i32(classifier, calibration.one_length);
             put_i32(classifier, 3);
             put_u16(classifier, static_cast<uint16_t>(war.size() / 3));
             classifier.insert(classifier.end(), war.begin(), war.end());

@@ -13,10 +13,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
-    RunSettings settings;
+    SignalOptions settings;
     settings.threshold = in.take_i32();
     const uint8_t flags = in.take_u8();
-    settings.verbose = flags & 1;
     const std::size_t pieces = 1 + ((flags >> 1) & 3);
 
     // Each block in its own allocation, so that a read or write past its end is caught.
@@ -35,21 +34,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         FUZZ_CHECK(thresholded == expected);
 
         const PulseCalibration before = calibration;
-        std::string report;
-        normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration,
-                        report);
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration);
         for (std::size_t i = 0; i < block.size(); ++i) {
             FUZZ_CHECK(block[i] == sample_on || block[i] == sample_off);
             // The gap fill only ever turns off samples on.
             FUZZ_CHECK(expected[i] == sample_off || block[i] == sample_on);
         }
-        FUZZ_CHECK(calibration.nfill >= 0);
-        if (before.nfill == 0) FUZZ_CHECK(calibration.nfill <= static_cast<int32_t>(length));
-        FUZZ_CHECK(calibration.n0 >= 0 && calibration.n0 < period_histogram_size);
-        FUZZ_CHECK(calibration.n1 >= 0 && calibration.n1 < period_histogram_size);
-        if (before.nfill != 0) FUZZ_CHECK(calibration.nfill == before.nfill);
-        if (before.n0 != 0 && before.n1 != 0) {
-            FUZZ_CHECK(calibration.n0 == before.n0 && calibration.n1 == before.n1);
+        FUZZ_CHECK(calibration.longest_pause >= 0);
+        if (before.longest_pause == 0)
+            FUZZ_CHECK(calibration.longest_pause <= static_cast<int32_t>(length));
+        FUZZ_CHECK(calibration.zero_length >= 0 && calibration.zero_length < period_histogram_size);
+        FUZZ_CHECK(calibration.one_length >= 0 && calibration.one_length < period_histogram_size);
+        if (before.longest_pause != 0)
+            FUZZ_CHECK(calibration.longest_pause == before.longest_pause);
+        if (before.zero_length != 0 && before.one_length != 0) {
+            FUZZ_CHECK(calibration.zero_length == before.zero_length &&
+                       calibration.one_length == before.one_length);
         }
         done += length;
     }

@@ -68,13 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     const RunNames names = make_run_names(args[1], settings);
-    FUZZ_CHECK(settings.start_stage == 0 || settings.start_stage == 2 || settings.start_stage == 3);
+    FUZZ_CHECK(settings.start_stage == StartStage::recording ||
+               settings.start_stage == StartStage::bit_file ||
+               settings.start_stage == StartStage::p_file);
     FUZZ_CHECK(starts_with(names.input, names.base_name));
     FUZZ_CHECK(names.input.size() - names.base_name.size() <= 4);
     FUZZ_CHECK(starts_with(names.base_name, names.dir_part));
     FUZZ_CHECK(names.war_name == names.base_name + ".war");
     FUZZ_CHECK(names.bit_name == names.base_name + ".bit");
-    FUZZ_CHECK(names.war_name != names.input || settings.start_stage == 0);
+    FUZZ_CHECK(names.war_name != names.input || settings.start_stage == StartStage::recording);
 
     std::string base;
     FUZZ_CHECK(split_extension(args[1], base) == settings.start_stage);

@@ -8,8 +8,11 @@
 // eight bits, first bit most significant, are the bytes on the tape.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
+#include "io/stage.h"
 #include "signal/calibration.h"
 
 constexpr int bit_line_length = 64;
@@ -29,8 +32,18 @@ inline void put_bit_char(BitLine& line, std::string& out, char bit) {
     ++line.column;
 }
 
-/// Classifies the war file into the bit file, reporting every unknown bit on standard output.
-/// `tolerance_divisor` must not be 0. False after an error, which has been reported on the
-/// error stream; no bit file is left then.
-bool make_bit_file(const std::string& war_name, const std::string& bit_name,
-                   const PulseCalibration& calibration, int32_t tolerance_divisor);
+/// Receives the war-file index (nsample) of an unknown bit as soon as its block is classified.
+using UnknownBitReport = std::function<void(int64_t position)>;
+
+/// What the bit step did.
+struct BitFileResult {
+    StageStatus status = StageStatus::done;
+    int64_t bits = 0;    // bits written
+    int64_t unknown = 0; // of which '?'
+};
+
+/// Classifies the war file into the bit file, handing every unknown bit to `report`.
+/// `tolerance_divisor` must not be 0. When the step stops, no bit file is left.
+BitFileResult make_bit_file(const std::string& war_name, const std::string& bit_name,
+                            const PulseCalibration& calibration, int32_t tolerance_divisor,
+                            const UnknownBitReport& report);

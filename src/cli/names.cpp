@@ -4,7 +4,7 @@
 
 #include "io/platform.h"
 
-int32_t split_extension(const std::string& input, std::string& base_name) {
+StartStage split_extension(const std::string& input, std::string& base_name) {
     base_name = input;
     const std::size_t length = input.size();
     for (std::size_t back = 1; back <= 4 && back < length; ++back) {
@@ -12,11 +12,11 @@ int32_t split_extension(const std::string& input, std::string& base_name) {
         if (input[pos] != '.') continue;
         base_name.resize(pos);
         const int letter = pos + 1 < length ? std::toupper(static_cast<unsigned char>(input[pos + 1])) : 0;
-        if (letter == 'B') return 2;
-        if (letter == 'P') return 3;
-        return 0;
+        if (letter == 'B') return StartStage::bit_file;
+        if (letter == 'P') return StartStage::p_file;
+        return StartStage::recording;
     }
-    return 0;
+    return StartStage::recording;
 }
 
 std::string directory_part(const std::string& base_name) {

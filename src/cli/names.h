@@ -15,9 +15,9 @@ struct RunNames {
 };
 
 /// Cuts a recognised extension (a dot among the last four positions, not at position 0) off
-/// `input` and returns the stage it starts at: 2 for an extension beginning with B or b,
-/// 3 for P or p, otherwise 0. `base_name` receives the rest.
-int32_t split_extension(const std::string& input, std::string& base_name);
+/// `input` and returns the stage it starts at: the bit file for an extension beginning with B
+/// or b, the P file for P or p, otherwise the recording. `base_name` receives the rest.
+StartStage split_extension(const std::string& input, std::string& base_name);
 
 /// The directory part of a name: up to and including its last '\', '/' or ':' after
 /// position 0; empty when there is none.

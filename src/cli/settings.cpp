@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 int32_t parse_option_value(const char* text) {
     const char* p = text;
@@ -65,10 +64,4 @@ void parse_options(int argc, const char* const* argv, RunSettings& settings,
             }
         }
     }
-}
-
-void fatal_error(const char* message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", message);
-    std::exit(1);
 }

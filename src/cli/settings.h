@@ -5,6 +5,14 @@
 #include <cstdint>
 #include <string>
 
+/// Where a run starts, chosen by the input's extension. The values are the numbers of the
+/// steps skipped before it (the name step and the P step count as one).
+enum class StartStage : int32_t {
+    recording = 0, ///< any other extension: the war step, then the rest
+    bit_file = 2,  ///< .b...: the name step and the P step, from the bit file
+    p_file = 3,    ///< .p...: nothing to do
+};
+
 struct RunSettings {
     int unknown_as_zero = 0;  // -i: an unknown bit becomes 0 in the P file
     int unknown_as_one = 0;   // -o: an unknown bit becomes 1 (when -i is not given)
@@ -16,7 +24,7 @@ struct RunSettings {
     int verbose = 0;          // -m: report the pause measurement of every block
     int32_t threshold = 30;          // n=NN: the smallest level that counts as signal
     int32_t tolerance_divisor = 3;   // k=NN: bit-length tolerance is (n1 - n0) / k
-    int32_t start_stage = 0;         // 0 from a raw file, 2 from a bit file, 3 from a P file
+    StartStage start_stage = StartStage::recording; // set from the input's extension
     int overwrite_p = 0;      // -p: rebuild an existing P file
     int overwrite_bit = 0;    // -b: rebuild an existing bit file
     std::string given_p_name; // the name after -f, as typed
@@ -32,6 +40,3 @@ int32_t parse_option_value(const char* text);
 /// line each, in order.
 void parse_options(int argc, const char* const* argv, RunSettings& settings,
                    std::string& reports);
-
-/// Writes the message and a line feed to the error stream and ends the process with status 1.
-[[noreturn]] void fatal_error(const char* message);

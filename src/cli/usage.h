@@ -1,4 +1,6 @@
 #pragma once
 
-/// Writes the usage text, headed by the invocation name and the build date, to standard output.
-void print_usage(const char* invocation);
+#include <string>
+
+/// The usage text, headed by the invocation name and the build date.
+std::string usage_text(const char* invocation);

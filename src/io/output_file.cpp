@@ -2,9 +2,13 @@
 
 #include "io/platform.h"
 
+OutputFile::~OutputFile() { discard_output(*this); }
+
 bool open_output(OutputFile& out, const std::string& name) {
-    out = OutputFile{};
+    discard_output(out);
     out.final_name = name;
+    out.target_name.clear();
+    out.write_failed = false;
     if (name.empty()) return false;
 
     switch (file_kind(name)) {
@@ -48,7 +52,7 @@ bool commit_output(OutputFile& out) {
 }
 
 void discard_output(OutputFile& out) {
-    if (out.stream != nullptr) std::fclose(out.stream);
+    if (out.stream != nullptr) std::fclose(out.stream); // what is thrown away needs no check
     out.stream = nullptr;
     if (!out.temp_name.empty()) {
         remove_file(out.temp_name);

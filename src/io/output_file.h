@@ -5,6 +5,9 @@
 // interrupted or killed run leaves either the old file or the new one, never a fragment that a
 // later run would reuse. Any other kind of name (a device such as /dev/null, a FIFO) is opened
 // and written directly: renaming over it would destroy the node.
+//
+// An output that goes out of scope without `commit_output` is discarded: every early return
+// of a stage leaves the final name as it was.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +21,17 @@ struct OutputFile {
     std::FILE* stream = nullptr;
     bool write_failed = false; // a write came back short; reported at commit
     int pending_slot = -1;     // the temporary file's registration for removal on a signal
+
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    /// Discards the file unless it was committed.
+    ~OutputFile();
 };
 
-/// Opens `name` for writing in binary mode. False when it cannot be created: a missing
-/// directory, a directory of that name, an empty name, an existing file that may not be
-/// written. Nothing of that name is changed then.
+/// Opens `name` for writing in binary mode (discarding what `out` held). False when it cannot
+/// be created: a missing directory, a directory of that name, an empty name, an existing file
+/// that may not be written. Nothing of that name is changed then.
 bool open_output(OutputFile& out, const std::string& name);
 
 /// Writes `size` bytes; a failure is remembered and reported by `commit_output`.

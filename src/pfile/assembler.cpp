@@ -1,7 +1,7 @@
 #include "pfile/assembler.h"
 
 void assemble_bytes(ByteAssembler& a, const char* text, std::size_t size, std::string& bytes,
-                    std::vector<int64_t>& error_cnts) {
+                    std::vector<int64_t>& left_out_at) {
     for (std::size_t i = 0; i < size; ++i) {
         unsigned bit;
         switch (text[i]) {
@@ -10,7 +10,7 @@ void assemble_bytes(ByteAssembler& a, const char* text, std::size_t size, std::s
         case '?':
             if (a.policy == UnknownBitPolicy::stop) {
                 ++a.errors;
-                error_cnts.push_back(a.cnt);
+                left_out_at.push_back(a.stored);
                 continue;
             }
             bit = a.policy == UnknownBitPolicy::as_one ? 1 : 0;
@@ -24,7 +24,7 @@ void assemble_bytes(ByteAssembler& a, const char* text, std::size_t size, std::s
             --a.drop;
         } else {
             bytes += static_cast<char>(a.group & 0xFF);
-            ++a.cnt;
+            ++a.stored;
         }
         a.group = 0;
         a.group_bits = 0;

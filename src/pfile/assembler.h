@@ -29,12 +29,12 @@ struct ByteAssembler {
     int64_t drop = 0;      // bytes still to discard
     unsigned group = 0;    // bits of the byte being assembled
     int group_bits = 0;    // how many bits `group` holds
-    int64_t cnt = 0;       // bytes stored so far
+    int64_t stored = 0;    // bytes stored so far (printed as cnt)
     int64_t errors = 0;    // unknown bits met under the stopping policy
 };
 
 /// Reads bit-file text, appending every stored byte to `bytes` and, under the stopping policy,
-/// the value of `cnt` at every unknown bit to `error_cnts`. A final group of fewer than 8 bits
-/// simply stays in the assembler.
+/// the value of `stored` at every unknown bit to `left_out_at`. A final group of fewer than 8
+/// bits simply stays in the assembler.
 void assemble_bytes(ByteAssembler& a, const char* text, std::size_t size, std::string& bytes,
-                    std::vector<int64_t>& error_cnts);
+                    std::vector<int64_t>& left_out_at);

@@ -1,57 +1,31 @@
 #include "pfile/p_file.h"
 
-#include <cstdio>
 #include <vector>
 
-#include "io/output_file.h"
+namespace {
+constexpr std::size_t bit_chunk = 1 << 16;
+}
 
-bool make_p_file(const std::string& bit_name, const std::string& p_name, int64_t drop,
-                 UnknownBitPolicy policy) {
-    std::FILE* in = std::fopen(bit_name.c_str(), "rb");
-    if (in == nullptr) {
-        std::fprintf(stderr, " *** error ***   Can't read file %s \n", bit_name.c_str());
-        return false;
-    }
-    OutputFile out;
-    if (!open_output(out, p_name)) {
-        std::fprintf(stderr, " *** error ***   Can't open output file %s \n", p_name.c_str());
-        std::fclose(in);
-        return false;
-    }
-
+PFileResult make_p_file(const std::string& bit_name, const std::string& p_name, int64_t drop,
+                        UnknownBitPolicy policy, const LeftOutBitReport& report) {
+    PFileResult result;
     ByteAssembler assembler;
     assembler.policy = policy;
     assembler.drop = drop;
-    std::vector<char> chunk(1 << 16);
     std::string bytes;
-    std::vector<int64_t> error_cnts;
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), in);
-        if (std::ferror(in)) {
-            std::fprintf(stderr, " *** error ***   Can't read file %s \n", bit_name.c_str());
-            discard_output(out);
-            std::fclose(in);
-            return false;
-        }
-        if (got == 0) break;
-        bytes.clear();
-        error_cnts.clear();
-        assemble_bytes(assembler, chunk.data(), got, bytes, error_cnts);
-        for (int64_t cnt : error_cnts) {
-            std::printf("error at cnt=%lld (0x%04llX)\n", static_cast<long long>(cnt),
-                        static_cast<unsigned long long>(cnt));
-        }
-        write_output(out, bytes.data(), bytes.size());
-    }
-    std::fclose(in);
-    if (assembler.errors > 0) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "** aborted because of %lld error(s) !! (use -i or -o to try again)\n",
-                     static_cast<long long>(assembler.errors));
-    }
-    if (!commit_output(out)) {
-        std::fprintf(stderr, " *** error ***   Can't write file %s \n", p_name.c_str());
-        return false;
-    }
-    return true;
+    std::vector<int64_t> left_out_at;
+    result.status = transform_file(
+        bit_name, p_name, bit_chunk, [&](uint8_t* chunk, std::size_t size, OutputFile& out) {
+            bytes.clear();
+            left_out_at.clear();
+            assemble_bytes(assembler, reinterpret_cast<const char*>(chunk), size, bytes,
+                           left_out_at);
+            for (int64_t stored : left_out_at) report(stored);
+            write_output(out, bytes.data(), bytes.size());
+        });
+    result.read_whole =
+        result.status == StageStatus::done || result.status == StageStatus::cannot_write;
+    result.bytes = assembler.stored;
+    result.errors = assembler.errors;
+    return result;
 }

@@ -5,14 +5,11 @@
 //
 // Only the low six bits of a code choose the character; digits and letters come out as
 // themselves (letters in lower case), every other code as "_", so that the name can stand in
-// any file system.
+// any file system (`file_name_char` of program/zx81_charset.h).
 #pragma once
 
 #include <cstddef>
 #include <string>
-
-/// The file-name character of each ZX81 code, indexed by its low six bits.
-constexpr char zx_name_chars[] = "____________________________0123456789abcdefghijklmnopqrstuvwxyz";
 
 /// At most this many characters are read.
 constexpr std::size_t zx_name_max = 39;
@@ -30,5 +27,6 @@ struct SavedNameReader {
 bool feed_saved_name(SavedNameReader& reader, const char* text, std::size_t size);
 
 /// Decodes the saved name at the start of a bit file into `zx_name` (empty when the file holds
-/// no complete byte). False, after the report on the error stream, when it cannot be opened.
+/// no complete byte). False when it cannot be opened or read. Reads 4096 bytes at a time and
+/// no further than the name.
 bool read_saved_name(const std::string& bit_name, std::string& zx_name);

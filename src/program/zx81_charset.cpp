@@ -39,6 +39,13 @@ char ascii_of_code(uint8_t code) {
     return code < 0x40 ? ascii_table[code] : '\0';
 }
 
+char file_name_char(uint8_t code) {
+    const uint8_t plain = code & 0x3F;
+    if (is_digit_code(plain)) return ascii_table[plain];
+    if (is_letter_code(plain)) return static_cast<char>('a' + (plain - code_letter_a));
+    return '_';
+}
+
 int code_of_ascii(char c) {
     if (c == ' ') return code_space;
     for (int code = 1; code < 0x40; ++code) {

@@ -53,3 +53,8 @@ char ascii_of_code(uint8_t code);
 /// The code of a plain ASCII character (the inverse of `ascii_of_code`), or -1 when the ZX81
 /// has no such character. Lower-case letters are not mapped.
 int code_of_ascii(char c);
+
+/// The character a code stands for in a file name, by its low six bits alone: a digit or a
+/// letter as itself (the letter in lower case), anything else as '_', so that a name made of
+/// them can stand in any file system.
+char file_name_char(uint8_t code);

@@ -5,20 +5,15 @@
 #include <memory>
 #include <new>
 
-#include "cli/settings.h"
 #include "pfile/saved_name.h"
 #include "signal/normaliser.h"
 #include "signal/runs.h"
 
 namespace {
 
-// The bits are walked in pieces of this many samples, so that a noisy block (a bit start
-// every few samples) never piles up more than this many bits at once.
-constexpr std::size_t walk_piece = 1 << 16;
-
 // Samples shown on either side of an unknown bit, and how much of a long one is shown.
 int64_t strip_pad(const ScopeAnalysis& a) {
-    return std::max<int64_t>(a.calibration.n1, 32);
+    return std::max<int64_t>(a.calibration.one_length, 32);
 }
 int64_t strip_span(const ScopeAnalysis& a) {
     return 4 * strip_pad(a);
@@ -28,7 +23,7 @@ int64_t strip_span(const ScopeAnalysis& a) {
 struct Passes {
     std::unique_ptr<uint8_t[]> raw;
     std::unique_ptr<uint8_t[]> war;
-    RunSettings run;
+    SignalOptions signal;
 };
 
 // Reads the recording block by block as the war step does and hands each block, raw and
@@ -36,32 +31,18 @@ struct Passes {
 template <typename Visit> bool war_pass(Recording& rec, Passes& p, Visit visit) {
     if (!rewind_recording(rec)) return false;
     PulseCalibration calibration;
-    std::string report;
     int64_t first = 0;
-    uint32_t bread;
+    uint32_t block_length;
     do {
-        bread = static_cast<uint32_t>(read_recording(rec, p.raw.get(), block_samples));
+        block_length = static_cast<uint32_t>(read_recording(rec, p.raw.get(), block_samples));
         if (rec.failed) return false;
-        std::memcpy(p.war.get(), p.raw.get(), bread);
+        std::memcpy(p.war.get(), p.raw.get(), block_length);
         const PulseCalibration before = calibration;
-        report.clear();
-        normalise_block(p.war.get(), bread, p.run, calibration, report);
-        visit(first, p.raw.get(), p.war.get(), bread, before, calibration);
-        first += bread;
-    } while (bread == block_samples);
+        normalise_block(p.war.get(), block_length, p.signal, calibration);
+        visit(first, p.raw.get(), p.war.get(), block_length, before, calibration);
+        first += block_length;
+    } while (block_length == block_samples);
     return true;
-}
-
-// Walks a normalised block (and, after the last, the end marker) in pieces.
-template <typename Visit>
-void walk_block(BitClassifier& c, const uint8_t* war, std::size_t size,
-                std::vector<WalkedBit>& bits, Visit visit) {
-    for (std::size_t at = 0; at < size; at += walk_piece) {
-        bits.clear();
-        walk_bits(c, war + at, std::min(walk_piece, size - at), bits);
-        for (const WalkedBit& b : bits)
-            visit(b);
-    }
 }
 
 // Records an off run [first, end) in every column it reaches into.
@@ -102,15 +83,16 @@ void measure(int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t siz
         }
     }
     // The same tests as the war step's: nfill was measured here, a calibration pass ran here.
-    const bool calibration_ran = (before.n0 == 0 || before.n1 == 0) && after.nfill != 0;
-    if (before.nfill == 0 || calibration_ran) {
+    const bool calibration_ran =
+        (before.zero_length == 0 || before.one_length == 0) && after.longest_pause != 0;
+    if (before.longest_pause == 0 || calibration_ran) {
         const Window w = measurement_window(size);
         a.have_window = true;
         a.periods_first = first + w.first;
         a.periods_end = first + w.end;
     }
     if (calibration_ran) {
-        a.periods = period_histogram(war, size, nplat_of(after.nfill));
+        a.periods = period_histogram(war, size, shortest_pause_of(after.longest_pause));
         a.have_periods = true;
     }
 }
@@ -184,7 +166,7 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     p.raw.reset(new (std::nothrow) uint8_t[block_samples]);
     p.war.reset(new (std::nothrow) uint8_t[block_samples]);
     if (!p.raw || !p.war) return false;
-    p.run.threshold = settings.threshold;
+    p.signal.threshold = settings.threshold;
 
     // Pass 1: the war step's measurements and the envelope.
     int64_t off_start = -1;
@@ -198,31 +180,32 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
     }
     if (off_start >= 0) pause_run(off_start, a.length, a); // the end marker closes it
     const PulseCalibration& cal = a.calibration;
-    a.nplat = nplat_of(cal.nfill);
-    a.calibrated = cal.nfill != 0 && cal.n0 != 0 && cal.n1 != 0;
+    a.shortest_pause = shortest_pause_of(cal.longest_pause);
+    a.calibrated = cal.longest_pause != 0 && cal.zero_length != 0 && cal.one_length != 0;
     a.rate = rec.rate;
     // A 1 bit holds five pulses of 300 us more than a 0 bit: 4.0 ms against 2.5 ms. Lengths
     // far from that ratio are no measure of the rate.
-    if (a.rate == 0 && a.calibrated && cal.n0 * 4 >= cal.n1 * 2 && cal.n0 * 4 <= cal.n1 * 3) {
-        a.rate = (cal.n1 - cal.n0) / 1.5e-3;
+    if (a.rate == 0 && a.calibrated && cal.zero_length * 4 >= cal.one_length * 2 &&
+        cal.zero_length * 4 <= cal.one_length * 3) {
+        a.rate = (cal.one_length - cal.zero_length) / 1.5e-3;
     }
     if (!a.calibrated) return true;
-    a.ranges = tolerance_ranges(cal.n0, cal.n1, settings.tolerance_divisor);
-    const int64_t widest = std::max<int64_t>({a.ranges.one_high, a.ranges.zero_high, cal.n1});
+    a.ranges = tolerance_ranges(cal.zero_length, cal.one_length, settings.tolerance_divisor);
+    const int64_t widest =
+        std::max<int64_t>({a.ranges.one_high, a.ranges.zero_high, cal.one_length});
     a.lengths.assign(static_cast<std::size_t>(std::clamp<int64_t>(widest * 3 / 2, 64, 4096)), 0);
 
     // Pass 2: every bit, as the bit step classifies the war file.
-    std::vector<WalkedBit> bits;
     SavedNameReader name;
     BitClassifier c = make_classifier(cal, settings.tolerance_divisor);
     auto count = [&](const WalkedBit& b) { count_bit(b, settings.max_strips, name, a); };
     if (!war_pass(rec, p,
                   [&](int64_t, const uint8_t*, const uint8_t* war, uint32_t size,
                       const PulseCalibration&,
-                      const PulseCalibration&) { walk_block(c, war, size, bits, count); })) {
+                      const PulseCalibration&) { walk_bits(c, war, size, count); })) {
         return false;
     }
-    walk_block(c, &war_end_marker, 1, bits, count);
+    walk_bits(c, &war_end_marker, 1, count);
     a.saved_name = name.name;
     a.name_complete = name.complete;
     if (a.strips.empty()) return true;
@@ -234,7 +217,7 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
                   [&](int64_t first, const uint8_t* raw, const uint8_t* war, uint32_t size,
                       const PulseCalibration&, const PulseCalibration&) {
                       fill_strips(first, raw, war, size, a);
-                      walk_block(c, war, size, bits, collect);
+                      walk_bits(c, war, size, collect);
                   })) {
         return false;
     }
@@ -243,6 +226,6 @@ bool analyse_recording(Recording& rec, const ScopeSettings& settings, ScopeAnaly
             if (part.end > a.length) part.war.push_back(war_end_marker);
         }
     }
-    walk_block(c, &war_end_marker, 1, bits, collect);
+    walk_bits(c, &war_end_marker, 1, collect);
     return true;
 }

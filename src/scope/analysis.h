@@ -2,10 +2,10 @@
 // picture of them needs.
 //
 // The recording goes through the converter's war step block by block (blocks of
-// `block_samples`, each thresholded and gap-filled by itself, `nfill` and the bit lengths
-// measured from the first block or blocks that allow it), then through the bit classifier
-// over the whole war file, end marker included. Three passes over the file keep the memory
-// bounded: the first measures (and draws the envelope), the second classifies every bit, the
+// `block_samples`, each thresholded and gap-filled by itself, the longest pause and the bit
+// lengths measured from the first block or blocks that allow it), then through the bit
+// classifier over the whole war file, end marker included. Three passes over the file keep the
+// memory bounded: the first measures (and draws the envelope), the second classifies every bit, the
 // third copies the samples around the unknown bits chosen for strips.
 #pragma once
 
@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "bits/classifier.h"
-#include "scope/bit_walk.h"
 #include "scope/recording.h"
 #include "scope/scope_settings.h"
 #include "signal/calibration.h"
@@ -52,8 +51,8 @@ struct ScopeAnalysis {
     int file_rate = 0;  // samples per second as the file says; 0 for raw samples
     double rate = 0;    // samples per second used for times (estimated for raw)
     PulseCalibration calibration;
-    bool calibrated = false; // nfill, n0 and n1 were all measured: bits were classified
-    int32_t nplat = 0;
+    bool calibrated = false;    // all three lengths were measured: bits were classified
+    int32_t shortest_pause = 0; // nplat
     BitRanges ranges{};
     PeriodHistogram periods{}; // the histogram of the last calibration pass
     bool have_periods = false;

@@ -241,16 +241,18 @@ std::string overview_svg(const ScopeAnalysis& a, int32_t threshold, bool link_st
 
     // The longest pause in each column, in units of nfill up to 3: about 1 where bits are
     // read, near 0 where noise fills the pauses (bits run together), high at a dropout.
-    if (a.calibration.nfill > 0) {
-        const double nfill = a.calibration.nfill;
+    if (a.calibration.longest_pause > 0) {
+        const double longest_pause = a.calibration.longest_pause;
         const auto py = [&](double units) {
             return pause_bottom - std::min(units, 3.0) * (pause_bottom - pause_top) / 3;
         };
         std::string low, normal, high;
         for (std::size_t c = 0; c < n; ++c) {
-            const double units = a.columns[c].pause / nfill;
+            const double units = a.columns[c].pause / longest_pause;
             const double x = left + c * w;
-            std::string& bar = a.columns[c].pause < a.nplat ? low : units > 2 ? high : normal;
+            std::string& bar = a.columns[c].pause < a.shortest_pause ? low
+                               : units > 2                           ? high
+                                                                     : normal;
             bar += format("M%.1f %.1fh%.2fV%.1fh%.2fz", x, pause_bottom, std::max(w, 0.5),
                           std::min(py(units), pause_bottom - 1.5), -std::max(w, 0.5));
         }
@@ -317,8 +319,8 @@ std::string periods_svg(const ScopeAnalysis& a) {
     }
     int64_t shown = last + 1;
     if (a.calibrated)
-        shown =
-            std::max<int64_t>(shown, std::max(a.ranges.one_high, int64_t{a.calibration.n1}) + 1);
+        shown = std::max<int64_t>(
+            shown, std::max(a.ranges.one_high, int64_t{a.calibration.one_length}) + 1);
     shown = std::min<int64_t>(period_histogram_size, shown + shown / 10 + 1);
     const double span = static_cast<double>(shown);
     if (a.calibrated) out += range_bands(a.ranges, span, top, bottom);
@@ -337,8 +339,8 @@ std::string periods_svg(const ScopeAnalysis& a) {
         out += line(x, top + 12, x, bottom, colour_threshold, "stroke-width=\"1.2\"");
         out += text(x, top + 10, format("%s=%d", name, v), "middle", colour_threshold);
     };
-    mark(a.calibration.n0, "n0");
-    mark(a.calibration.n1, "n1");
+    mark(a.calibration.zero_length, "n0");
+    mark(a.calibration.one_length, "n1");
     out += text(left - 4, top + 20, std::to_string(most), "end");
     out += text(left - 4, bottom, "0", "end");
     out += x_axis(0, span, bottom,
@@ -511,8 +513,8 @@ std::string strip_svg(const ScopeAnalysis& a, const Strip& s, int32_t threshold)
 
     // The ruler: the bit's length against the two ranges (a length far beyond them is drawn
     // at the end of the ruler, pointing on).
-    const double top_len = static_cast<double>(
-        std::max({a.ranges.one_high, a.ranges.zero_high, int64_t{a.calibration.n1}, int64_t{1}}));
+    const double top_len = static_cast<double>(std::max(
+        {a.ranges.one_high, a.ranges.zero_high, int64_t{a.calibration.one_length}, int64_t{1}}));
     const double span = top_len * 1.6;
     out += range_bands(a.ranges, span, ruler_y - 14, ruler_y);
     const double e = static_cast<double>(s.unknown.length);

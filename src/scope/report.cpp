@@ -66,10 +66,10 @@ std::string report_html(const ScopeAnalysis& a, const ScopeSettings& settings) {
     }
     h += fact("threshold", "threshold", num(settings.threshold), "as n=");
     h += fact("tolerance", "tolerance", num(settings.tolerance_divisor), "as k=");
-    h += fact("nfill", "nfill", num(cal.nfill), "the longest pause between two bits");
-    h += fact("nplat", "nplat", num(a.nplat), "the shortest pause before a bit start");
-    h += fact("n0", "n0", num(cal.n0), "samples of a 0 bit");
-    h += fact("n1", "n1", num(cal.n1), "samples of a 1 bit");
+    h += fact("nfill", "nfill", num(cal.longest_pause), "the longest pause between two bits");
+    h += fact("nplat", "nplat", num(a.shortest_pause), "the shortest pause before a bit start");
+    h += fact("n0", "n0", num(cal.zero_length), "samples of a 0 bit");
+    h += fact("n1", "n1", num(cal.one_length), "samples of a 1 bit");
     if (a.calibrated) {
         h += fact("0 range", "zero-range", range_text(a.ranges.zero_low, a.ranges.zero_high));
         h += fact("1 range", "one-range", range_text(a.ranges.one_low, a.ranges.one_high));
@@ -87,9 +87,10 @@ std::string report_html(const ScopeAnalysis& a, const ScopeSettings& settings) {
     if (!a.calibrated) {
         h += "<p class=\"alert\" id=\"verdict\">The bit lengths could not be measured, so the "
              "converter stops here (\"Could not compute 0,1 bit length in samples\"). ";
-        h += cal.nfill == 0 ? "No pause between two bits was found in the calibration window: "
-                              "look at the overview for silence, a too-high threshold or noise."
-                            : "The histogram below shows what the calibration window held.";
+        h += cal.longest_pause == 0
+                 ? "No pause between two bits was found in the calibration window: "
+                   "look at the overview for silence, a too-high threshold or noise."
+                 : "The histogram below shows what the calibration window held.";
         h += "</p>\n";
     } else if (a.unknown == 0) {
         h += "<p class=\"fine\" id=\"verdict\">Every bit fell in one of the two ranges.</p>\n";
@@ -127,8 +128,8 @@ std::string report_html(const ScopeAnalysis& a, const ScopeSettings& settings) {
 
 std::string report_summary(const ScopeAnalysis& a, const ScopeSettings& settings) {
     const PulseCalibration& cal = a.calibration;
-    std::string s = "nfill=" + num(cal.nfill) + " nplat=" + num(a.nplat) + " n0=" + num(cal.n0) +
-                    " n1=" + num(cal.n1) + "\n";
+    std::string s = "nfill=" + num(cal.longest_pause) + " nplat=" + num(a.shortest_pause) +
+                    " n0=" + num(cal.zero_length) + " n1=" + num(cal.one_length) + "\n";
     if (!a.calibrated) return s + "the bit lengths could not be measured\n";
     s += "k=" + num(settings.tolerance_divisor) + ": 0 range " +
          range_text(a.ranges.zero_low, a.ranges.zero_high) + ", 1 range " +

@@ -2,14 +2,16 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 std::string scope_usage() {
     return "usage: zx81scope [options] RECORDING [-o REPORT.html]\n"
            "\n"
            "Runs the converter's threshold, gap fill, calibration and bit classifier over a\n"
-           "recording (raw unsigned 8-bit samples) and writes a self-contained HTML report:\n"
-           "the measured lengths, the calibration histogram, the bit-length histogram, the\n"
-           "envelope of the whole recording, and the waveform around every unknown bit.\n"
+           "recording, as zx81tape reads it (a sound file such as WAV or FLAC, or headerless\n"
+           "unsigned 8-bit samples), and writes a self-contained HTML report: the measured\n"
+           "lengths, the calibration histogram, the bit-length histogram, the envelope of the\n"
+           "whole recording, and the waveform around every unknown bit.\n"
            "\n"
            "options:\n"
            "  --threshold N    threshold, as zx81tape's n= (default 30)\n"
@@ -23,7 +25,7 @@ std::string scope_usage() {
            "                   STEM-overview.svg, STEM-periods.svg, STEM-lengths.svg,\n"
            "                   STEM-strip-1.svg, ...\n"
            "  -h, --help       print this text\n"
-           "  --version        print the version\n"
+           "  -V, --version    print the version\n"
            "\n"
            "The numbers are those zx81tape finds with the same n= and k=. Exit status: 0 when\n"
            "the report was written, 1 when the recording cannot be read or the report cannot\n"
@@ -55,95 +57,95 @@ constexpr int64_t int64_hi = std::numeric_limits<int64_t>::max() / 4;
 
 } // namespace
 
-ScopeCommand parse_scope_options(int argc, const char* const* argv, ScopeSettings& settings,
-                                 std::string& message) {
-    bool have_input = false;
+ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
+                                std::string& message) {
+    enum { threshold = 256, tolerance, max_strips, from, to, svg };
+    const std::vector<option> options = long_options_with({
+        {"output", required_argument, nullptr, 'o'},
+        {"threshold", required_argument, nullptr, threshold},
+        {"tolerance", required_argument, nullptr, tolerance},
+        {"max-strips", required_argument, nullptr, max_strips},
+        {"from", required_argument, nullptr, from},
+        {"to", required_argument, nullptr, to},
+        {"svg", no_argument, nullptr, svg},
+    });
     bool have_to = false;
-    bool options_end = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (options_end || arg.empty() || arg[0] != '-' || arg == "-") {
-            if (have_input) {
-                message = "more than one recording given ('" + settings.input + "', '" + arg + "')";
-                return ScopeCommand::error;
-            }
-            settings.input = arg;
-            have_input = true;
-            continue;
-        }
-        if (arg == "--") {
-            options_end = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") return ScopeCommand::help;
-        if (arg == "--version") return ScopeCommand::version;
-        if (arg == "--svg") {
-            settings.svg = true;
-            continue;
-        }
-        // Every other option takes a value.
-        std::string name = arg;
-        std::string value;
-        bool have_value = false;
-        const std::size_t eq = arg.find('=');
-        if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            have_value = true;
-        }
-        if (name != "-o" && name != "--output" && name != "--threshold" && name != "--tolerance" &&
-            name != "--max-strips" && name != "--from" && name != "--to") {
-            message = "unknown option '" + arg + "'";
-            return ScopeCommand::error;
-        }
-        if (!have_value) {
-            if (i + 1 >= argc) {
-                message = "option '" + name + "' needs a value";
-                return ScopeCommand::error;
-            }
-            value = argv[++i];
-        }
+    start_option_scan();
+    for (;;) {
+        int index = -1;
+        const int found = getopt_long(argc, argv, ":o:hV", options.data(), &index);
+        if (found == -1) break;
+        // The option as it was written, for the messages.
+        const std::string name = index >= 0 ? std::string("--") + options[index].name : "-o";
+        const std::string value = optarg != nullptr ? optarg : "";
         int64_t v = 0;
         const auto number = [&](int64_t lo, int64_t hi, const char* what) {
             if (parse_integer(value, lo, hi, v)) return true;
             message = "option '" + name + "' needs " + what + ", not '" + value + "'";
             return false;
         };
-        if (name == "-o" || name == "--output") {
+        switch (found) {
+        case 'h':
+            return ToolCommand::help;
+        case 'V':
+            return ToolCommand::version;
+        case svg:
+            settings.svg = true;
+            break;
+        case 'o':
             if (value.empty()) {
                 message = "option '" + name + "' needs a file name";
-                return ScopeCommand::error;
+                return ToolCommand::usage_error;
             }
             settings.output = value;
-        } else if (name == "--threshold") {
-            if (!number(int32_lo, int32_hi, "a whole number")) return ScopeCommand::error;
+            break;
+        case threshold:
+            if (!number(int32_lo, int32_hi, "a whole number")) return ToolCommand::usage_error;
             settings.threshold = static_cast<int32_t>(v);
-        } else if (name == "--tolerance") {
-            if (!number(int32_lo, int32_hi, "a whole number")) return ScopeCommand::error;
+            break;
+        case tolerance:
+            if (!number(int32_lo, int32_hi, "a whole number")) return ToolCommand::usage_error;
             if (v == 0) {
                 message = "option '--tolerance' must not be 0 (it divides n1 - n0)";
-                return ScopeCommand::error;
+                return ToolCommand::usage_error;
             }
             settings.tolerance_divisor = static_cast<int32_t>(v);
-        } else if (name == "--max-strips") {
-            if (!number(0, int64_hi, "a count of 0 or more")) return ScopeCommand::error;
+            break;
+        case max_strips:
+            if (!number(0, int64_hi, "a count of 0 or more")) return ToolCommand::usage_error;
             settings.max_strips = v;
-        } else if (name == "--from") {
-            if (!number(0, int64_hi, "a sample index of 0 or more")) return ScopeCommand::error;
+            break;
+        case from:
+            if (!number(0, int64_hi, "a sample index of 0 or more")) {
+                return ToolCommand::usage_error;
+            }
             settings.from = v;
-        } else {
-            if (!number(0, int64_hi, "a sample index of 0 or more")) return ScopeCommand::error;
+            break;
+        case to:
+            if (!number(0, int64_hi, "a sample index of 0 or more")) {
+                return ToolCommand::usage_error;
+            }
             settings.to = v;
             have_to = true;
+            break;
+        default:
+            message = refused_option(found, argv);
+            return ToolCommand::usage_error;
         }
     }
-    if (!have_input) {
+    if (optind >= argc) {
         message = "no recording given";
-        return ScopeCommand::error;
+        return ToolCommand::usage_error;
+    }
+    settings.input = argv[optind];
+    if (optind + 1 < argc) {
+        message =
+            "more than one recording given ('" + settings.input + "', '" + argv[optind + 1] + "')";
+        return ToolCommand::usage_error;
     }
     if (have_to && settings.to <= settings.from) {
         message = "--to must be greater than --from";
-        return ScopeCommand::error;
+        return ToolCommand::usage_error;
     }
-    return ScopeCommand::run;
+    return ToolCommand::run;
 }

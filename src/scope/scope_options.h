@@ -2,25 +2,20 @@
 //
 //   zx81scope [options] RECORDING [-o REPORT.html]
 //
-// Options may come before or after the recording; a value follows its option as the next
-// argument or after '=' (`--threshold 40`, `--threshold=40`). "--" ends the options.
+// The convention of the newer tools (cmdline/command_line.h): getopt_long, -h/--help,
+// -V/--version, exit status 0, 1 or 2.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "cmdline/command_line.h"
 #include "scope/scope_settings.h"
 
-enum class ScopeCommand {
-    run,     // make the report
-    help,    // print the usage text
-    version, // print the version
-    error,   // a usage error; the message says which
-};
-
-/// Fills `settings` from the arguments. On `error`, `message` holds one line without its
+/// Fills `settings` from the arguments. On a usage error `message` holds one line without its
 /// line break.
-ScopeCommand parse_scope_options(int argc, const char* const* argv, ScopeSettings& settings,
-                                 std::string& message);
+ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
+                                std::string& message);
 
 /// The usage text, ending with a line break.
 std::string scope_usage();

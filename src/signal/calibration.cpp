@@ -1,29 +1,28 @@
 #include "signal/calibration.h"
 
-#include <cstdio>
-
-PeriodHistogram period_histogram(const uint8_t* block, uint32_t bread, int32_t nplat) {
+PeriodHistogram period_histogram(const uint8_t* block, uint32_t block_length,
+                                 int32_t shortest_pause) {
     PeriodHistogram histogram{};
-    const Window window = measurement_window(bread);
+    const Window window = measurement_window(block_length);
 
     // Start at the first bit start of the window: past the burst we may be in, then the pause.
     uint32_t i = window.first;
     while (i < window.end && block[i] != 0) ++i;
     while (i < window.end && block[i] == 0) ++i;
 
-    int64_t r = 0;
-    int64_t d = 0;
+    int64_t pause = 0;    // the current off run
+    int64_t distance = 0; // samples since the last bit start
     for (; i < window.end; ++i) {
         if (block[i] != 0) {
-            if (r >= nplat) {
-                if (d < period_histogram_size) ++histogram[d];
-                d = 0;
+            if (pause >= shortest_pause) {
+                if (distance < period_histogram_size) ++histogram[distance];
+                distance = 0;
             }
-            r = 0;
+            pause = 0;
         } else {
-            ++r;
+            ++pause;
         }
-        ++d;
+        ++distance;
     }
     return histogram;
 }
@@ -46,17 +45,10 @@ int32_t highest_peak(const PeriodHistogram& histogram, int32_t start) {
     return best;
 }
 
-void calibrate_bit_lengths(const uint8_t* block, uint32_t bread, PulseCalibration& calibration,
-                           std::string& report) {
-    const int32_t nplat = nplat_of(calibration.nfill);
-    const PeriodHistogram histogram = period_histogram(block, bread, nplat);
-
-    char line[96];
-    std::snprintf(line, sizeof line, "\nnplat = %d\n", nplat);
-    report += line;
-    calibration.n0 = lowest_peak(histogram, calibration.n0);
-    calibration.n1 = highest_peak(histogram, calibration.n1);
-    std::snprintf(line, sizeof line, "\nnplat = %d n0=%d n1=%d\n", nplat, calibration.n0,
-                  calibration.n1);
-    report += line;
+void calibrate_bit_lengths(const uint8_t* block, uint32_t block_length,
+                           PulseCalibration& calibration) {
+    const PeriodHistogram histogram =
+        period_histogram(block, block_length, shortest_pause_of(calibration.longest_pause));
+    calibration.zero_length = lowest_peak(histogram, calibration.zero_length);
+    calibration.one_length = highest_peak(histogram, calibration.one_length);
 }

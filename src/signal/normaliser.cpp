@@ -1,6 +1,5 @@
 #include "signal/normaliser.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "signal/runs.h"
@@ -48,19 +47,19 @@ void threshold_block(uint8_t* block, std::size_t size, int32_t threshold) {
     threshold_band(block, size, static_cast<uint8_t>(band.first), static_cast<uint8_t>(band.count));
 }
 
-int32_t measure_nfill(const uint8_t* block, uint32_t bread) {
-    const Window window = measurement_window(bread);
-    int32_t nfill = 0;
-    int32_t r = 0;
+int32_t measure_longest_pause(const uint8_t* block, uint32_t block_length) {
+    const Window window = measurement_window(block_length);
+    int32_t longest_pause = 0;
+    int32_t pause = 0;
     for (uint32_t i = window.first; i < window.end; ++i) {
         if (block[i] == 0) {
-            ++r;
+            ++pause;
         } else {
-            if (r > nfill) nfill = r;
-            r = 0;
+            if (pause > longest_pause) longest_pause = pause;
+            pause = 0;
         }
     }
-    return nfill;
+    return longest_pause;
 }
 
 void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& walk) {
@@ -132,22 +131,23 @@ void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& 
     walk.gap_start = gap_start;
 }
 
-void fill_gaps(uint8_t* block, std::size_t size, int32_t nfill) {
+void fill_gaps(uint8_t* block, std::size_t size, int32_t longest_pause) {
     // An off run at the very start is never filled: for it r equals the index of the on
     // sample that closes it, so r < q and i > q cannot both hold.
     GapWalk walk;
-    walk.q = nfill / 4;
+    walk.q = longest_pause / 4;
     fill_gaps_from(block, 0, size, walk);
 }
 
-void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t nfill) {
+void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold,
+                        int32_t longest_pause) {
     // Each strip is filled while its thresholded samples are still in the nearest cache.
     constexpr std::size_t strip = 16384;
     const OffBand band = off_band(threshold);
     const auto base = static_cast<uint8_t>(band.first);
     const auto width = static_cast<uint8_t>(band.count);
     GapWalk walk;
-    walk.q = nfill / 4;
+    walk.q = longest_pause / 4;
     for (std::size_t from = 0; from < size; from += strip) {
         const std::size_t n = size - from < strip ? size - from : strip;
         if (band.count == 256) {
@@ -159,23 +159,25 @@ void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int
     }
 }
 
-void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings,
-                     PulseCalibration& calibration, std::string& report) {
-    if (calibration.nfill == 0) {
-        threshold_block(block, bread, settings.threshold);
-        calibration.nfill = measure_nfill(block, bread);
-        if (settings.verbose) {
-            char line[96];
-            std::snprintf(line, sizeof line, "treshhold=%d bread=%u nfill=%d\n",
-                          settings.threshold, bread, calibration.nfill);
-            report += line;
-        }
-        if (calibration.nfill != 0) fill_gaps(block, bread, calibration.nfill);
+BlockMeasurement normalise_block(uint8_t* block, uint32_t block_length,
+                                 const SignalOptions& options, PulseCalibration& calibration) {
+    BlockMeasurement measured;
+    measured.block_length = block_length;
+    if (calibration.longest_pause == 0) {
+        threshold_block(block, block_length, options.threshold);
+        calibration.longest_pause = measure_longest_pause(block, block_length);
+        measured.pause_measured = true;
+        if (calibration.longest_pause != 0)
+            fill_gaps(block, block_length, calibration.longest_pause);
     } else {
         // Measured on an earlier block: threshold and fill in one pass.
-        threshold_and_fill(block, bread, settings.threshold, calibration.nfill);
+        threshold_and_fill(block, block_length, options.threshold, calibration.longest_pause);
     }
-    if (calibration.nfill != 0 && (calibration.n0 == 0 || calibration.n1 == 0)) {
-        calibrate_bit_lengths(block, bread, calibration, report);
+    if (calibration.longest_pause != 0 &&
+        (calibration.zero_length == 0 || calibration.one_length == 0)) {
+        calibrate_bit_lengths(block, block_length, calibration);
+        measured.calibrated = true;
     }
+    measured.calibration = calibration;
+    return measured;
 }

@@ -8,15 +8,13 @@
 //   war   00  F0  F0  F0  F0  00  00  00  00  00  F0  F0 ...
 //
 // The wave of a burst crosses the middle, so a burst still holds short off stretches after the
-// threshold; the gap fill closes every off stretch shorter than a quarter of `nfill`, the
-// longest pause measured between two bits, so that each bit becomes one burst and one pause.
+// threshold; the gap fill closes every off stretch shorter than a quarter of the longest pause
+// measured between two bits (nfill), so that each bit becomes one burst and one pause.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
-#include "cli/settings.h"
 #include "signal/calibration.h"
 #include "signal/runs.h"
 
@@ -24,6 +22,19 @@ constexpr uint8_t sample_on = 0xF0;
 constexpr uint8_t sample_off = 0x00;
 constexpr uint8_t war_end_marker = 0xFF;
 constexpr uint32_t block_samples = 2000000;
+
+/// What the war step is told: the signal layer's own settings.
+struct SignalOptions {
+    int32_t threshold = 30; // the smallest level that counts as signal (the converter's n=)
+};
+
+/// What the normalisation of one block measured, for the caller to report as it goes.
+struct BlockMeasurement {
+    uint32_t block_length = 0;    // samples in the block
+    bool pause_measured = false;  // the longest pause was measured here (it may still be 0)
+    bool calibrated = false;      // a calibration pass ran on this block
+    PulseCalibration calibration; // the calibration after the block
+};
 
 /// The level of a raw sample: 0 at the middle of the scale, 254 at either end.
 inline int32_t sample_level(uint8_t v) { return v >= 128 ? 2 * v - 256 : 254 - 2 * v; }
@@ -46,11 +57,12 @@ void threshold_block(uint8_t* block, std::size_t size, int32_t threshold);
 
 /// The longest off run in the measurement window that an on sample inside the window closes
 /// (counted from the window's start when it began before it); 0 when there is none.
-int32_t measure_nfill(const uint8_t* block, uint32_t bread);
+int32_t measure_longest_pause(const uint8_t* block, uint32_t block_length);
 
 /// Turns to on every off run that an on sample at index i closes, when the run is shorter than
-/// `nfill` / 4 and i is greater than `nfill` / 4. Runs at the block's start and end stay.
-void fill_gaps(uint8_t* block, std::size_t size, int32_t nfill);
+/// `longest_pause` / 4 and i is greater than `longest_pause` / 4. Runs at the block's start and
+/// end stay.
+void fill_gaps(uint8_t* block, std::size_t size, int32_t longest_pause);
 
 /// For a group of 64 samples with at least one on (`on`, bit k for sample k) and every sample
 /// past q: the off samples between its first and its last on sample, when every off run there
@@ -64,7 +76,7 @@ inline uint64_t fill_inside_group(uint64_t on, int64_t q, bool& done) {
 
 /// Where the gap fill stands between two calls of `fill_gaps_from`.
 struct GapWalk {
-    int64_t q = 0;              // runs shorter than this are filled: nfill / 4
+    int64_t q = 0;              // runs shorter than this are filled: longest_pause / 4
     bool in_gap = true;         // the last sample seen was off (a block starts in a gap)
     std::size_t gap_start = 0;  // where the current off run began
 };
@@ -75,10 +87,9 @@ struct GapWalk {
 void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& walk);
 
 /// `threshold_block` then `fill_gaps`, done strip by strip in one pass over the block.
-void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t nfill);
+void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t longest_pause);
 
-/// Thresholds and gap-fills one block in place, measuring `nfill` while it is still 0 and
-/// calibrating the bit lengths while one of them is still 0. The lines the measurements write
-/// (the verbose line, the two calibration lines) are appended to `report`.
-void normalise_block(uint8_t* block, uint32_t bread, const RunSettings& settings,
-                     PulseCalibration& calibration, std::string& report);
+/// Thresholds and gap-fills one block in place, measuring the longest pause while it is 0 and
+/// calibrating the bit lengths while one of them is still 0; says which it did.
+BlockMeasurement normalise_block(uint8_t* block, uint32_t block_length,
+                                 const SignalOptions& options, PulseCalibration& calibration);

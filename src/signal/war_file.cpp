@@ -1,59 +1,42 @@
 #include "signal/war_file.h"
 
-#include <cstdio>
-#include <memory>
-#include <new>
-
 #include "io/output_file.h"
-#include "signal/normaliser.h"
 #include "sound/sample_source.h"
 
-bool make_war_file(const std::string& raw_name, const std::string& war_name,
-                   const RunSettings& settings, PulseCalibration& calibration) {
+namespace {
+
+// Closes the source on every way out of the step.
+struct OpenSource {
     SampleSource source;
-    const SourceOpen opened = open_sample_source(source, raw_name);
-    if (opened == SourceOpen::no_memory) {
-        std::fputs(" *** error ***   Not enough memory \n", stderr);
-        return false;
-    }
-    if (opened != SourceOpen::ok) {
-        std::fprintf(stderr, " *** error ***   Can't read file %s \n", raw_name.c_str());
-        return false;
-    }
+    ~OpenSource() { close_sample_source(source); }
+};
+
+} // namespace
+
+StageStatus make_war_file(const std::string& raw_name, const std::string& war_name,
+                          const SignalOptions& options, PulseCalibration& calibration,
+                          const BlockReport& report) {
+    OpenSource in;
+    const SourceOpen opened = open_sample_source(in.source, raw_name);
+    if (opened == SourceOpen::no_memory) return StageStatus::no_memory;
+    if (opened != SourceOpen::ok) return StageStatus::unreadable;
     OutputFile war;
-    if (!open_output(war, war_name)) {
-        std::fprintf(stderr, " *** error ***   Can't open output file %s \n", war_name.c_str());
-        close_sample_source(source);
-        return false;
-    }
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_samples]);
-    if (!block) {
-        std::fputs(" *** error ***   Not enough memory \n", stderr);
-        discard_output(war);
-        close_sample_source(source);
-        return false;
-    }
+    if (!open_output(war, war_name)) return StageStatus::cannot_create;
 
-    std::string report;
-    uint32_t bread;
-    do {
-        if (!read_samples(source, block.get(), block_samples, bread)) {
-            std::fprintf(stderr, " *** error ***   Can't read file %s \n", raw_name.c_str());
-            discard_output(war);
-            close_sample_source(source);
-            return false;
-        }
-        report.clear();
-        normalise_block(block.get(), bread, settings, calibration, report);
-        std::fputs(report.c_str(), stdout);
-        write_output(war, block.get(), bread);
-    } while (bread == block_samples);
-
+    const StageStatus status = for_each_block(
+        block_samples,
+        [&](uint8_t* block, std::size_t capacity, std::size_t& got) {
+            uint32_t count = 0;
+            const bool ok = read_samples(in.source, block, static_cast<uint32_t>(capacity), count);
+            got = count;
+            return ok;
+        },
+        [&](uint8_t* block, std::size_t size) {
+            report(normalise_block(block, static_cast<uint32_t>(size), options, calibration));
+            write_output(war, block, size);
+        });
+    if (status != StageStatus::done) return status;
     write_output(war, &war_end_marker, 1);
-    close_sample_source(source);
-    if (!commit_output(war)) {
-        std::fprintf(stderr, " *** error ***   Can't write file %s \n", war_name.c_str());
-        return false;
-    }
-    return true;
+    close_sample_source(in.source);
+    return commit_output(war) ? StageStatus::done : StageStatus::cannot_write;
 }

@@ -9,13 +9,18 @@
 // than the input.
 #pragma once
 
+#include <functional>
 #include <string>
 
-#include "cli/settings.h"
-#include "signal/calibration.h"
+#include "io/stage.h"
+#include "signal/normaliser.h"
 
-/// Converts the recording (a raw file or a sound file) into the war file block by block, measuring `calibration` on the
-/// way. False after an error, which has been reported on the error stream; no war file is
-/// left then.
-bool make_war_file(const std::string& raw_name, const std::string& war_name,
-                   const RunSettings& settings, PulseCalibration& calibration);
+/// Receives the measurement of each block as soon as the block is normalised.
+using BlockReport = std::function<void(const BlockMeasurement& measured)>;
+
+/// Converts the recording (a raw file or a sound file) into the war file block by block,
+/// measuring `calibration` on the way and handing every block's measurement to `report`.
+/// When the step stops, no war file is left.
+StageStatus make_war_file(const std::string& raw_name, const std::string& war_name,
+                          const SignalOptions& options, PulseCalibration& calibration,
+                          const BlockReport& report);

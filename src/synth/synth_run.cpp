@@ -1,137 +1,50 @@
 #include "synth/synth_run.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <string>
+#include <vector>
 
-#include "io/output_file.h"
 #include "io/platform.h"
+#include "synth/synth_steps.h"
 #include "synth/synth_usage.h"
-#include "synth/synthesiser.h"
-#include "synth/tape_name.h"
-#include "synth/wav_file.h"
 
 namespace {
 
-void report(const std::string& message) {
+int failure(const std::string& message) {
     std::fprintf(stderr, "zx81synth: %s\n", message.c_str());
+    return exit_failure;
+}
+
+int usage_error(const std::string& message) {
+    std::fputs(usage_error_text("zx81synth", message).c_str(), stderr);
+    return exit_usage;
 }
 
 } // namespace
 
-bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::string& message) {
-    bytes.clear();
-    if (file_kind(name) == FileKind::directory) {
-        message = "can't read " + name + ": it is a directory";
-        return false;
-    }
-    std::FILE* in = std::fopen(name.c_str(), "rb");
-    if (in == nullptr) {
-        message = "can't read " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    uint8_t chunk[65536];
-    std::size_t got;
-    while (bytes.size() <= program_max && (got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) {
-        message = "can't read " + name;
-        return false;
-    }
-    if (bytes.size() > program_max) {
-        message = name + " is larger than 64 KB: not a ZX81 program";
-        bytes.clear();
-        return false;
-    }
-    return true;
-}
-
-bool tape_bytes(const SynthSettings& settings, const std::vector<uint8_t>& program,
-                std::vector<uint8_t>& bytes, std::string& message) {
-    const std::string name = settings.tape_name.empty()
-                                 ? default_tape_name(settings.program_name)
-                                 : settings.tape_name;
-    if (!tape_name_codes(name, bytes, message)) return false;
-    bytes.insert(bytes.end(), program.begin(), program.end());
-    return true;
-}
-
-int write_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes) {
-    Synthesiser synth = make_synthesiser(settings, bytes);
-    const int bits = settings.wav ? settings.bits : 8;
-    if (settings.wav && !wav_fits(synth.total_samples, bits)) {
-        report("the recording is too long for a WAV file (" + std::to_string(synth.total_samples) +
-               " samples); write raw samples instead");
-        return 1;
-    }
-    std::unique_ptr<double[]> samples(new (std::nothrow) double[synth_block_samples]);
-    std::unique_ptr<uint8_t[]> encoded(new (std::nothrow) uint8_t[2 * synth_block_samples]);
-    if (!samples || !encoded) {
-        report("not enough memory");
-        return 1;
-    }
-    OutputFile out;
-    if (!open_output(out, settings.output_name)) {
-        report("can't create " + settings.output_name);
-        return 1;
-    }
-    if (settings.wav) {
-        const auto header = wav_header(settings.rate, bits, synth.total_samples);
-        write_output(out, header.data(), header.size());
-    }
-    for (int64_t left = synth.total_samples; left > 0 && !out.write_failed;) {
-        const auto count = static_cast<std::size_t>(
-            left < static_cast<int64_t>(synth_block_samples) ? left : synth_block_samples);
-        render_samples(synth, samples.get(), count);
-        write_output(out, encoded.get(), encode_samples(samples.get(), count, bits, encoded.get()));
-        left -= static_cast<int64_t>(count);
-    }
-    if (settings.wav && (wav_data_size(synth.total_samples, bits) & 1) != 0) {
-        const uint8_t pad = 0;
-        write_output(out, &pad, 1);
-    }
-    if (!commit_output(out)) {
-        report("can't write " + settings.output_name);
-        return 1;
-    }
-    return 0;
-}
-
-int zx81synth_main(int argc, const char* const* argv) {
+int zx81synth_main(int argc, char** argv) {
     SynthSettings settings;
     std::string message;
     switch (parse_synth_options(argc, argv, settings, message)) {
-    case ParseOutcome::help:
+    case ToolCommand::help:
         std::fputs(synth_help_text(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ParseOutcome::version:
-        std::fputs("zx81synth " ZX81_VERSION "\n", stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case ParseOutcome::error:
-        report(message);
-        return 2;
-    case ParseOutcome::run:
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::version:
+        std::fputs(version_text("zx81synth").c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exit_done : exit_failure;
+    case ToolCommand::usage_error:
+        return usage_error(message);
+    case ToolCommand::run:
         break;
     }
     if (same_file(settings.program_name, settings.output_name)) {
-        report("can't write the recording over its program " + settings.program_name);
-        return 2;
+        return usage_error("can't write the recording over its program " + settings.program_name);
     }
     std::vector<uint8_t> program;
-    if (!read_program(settings.program_name, program, message)) {
-        report(message);
-        return 1;
-    }
+    if (!read_program(settings.program_name, program, message)) return failure(message);
     std::vector<uint8_t> bytes;
-    if (!tape_bytes(settings, program, bytes, message)) {
-        report(message);
-        return 2;
-    }
+    if (!tape_bytes(settings, program, bytes, message)) return usage_error(message);
     install_signal_cleanup();
-    return write_recording(settings, bytes);
+    if (!write_recording(settings, bytes, message)) return failure(message);
+    return exit_done;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "io/file_name.h"
+
 bool parse_number(const std::string& text, double& value) {
     if (text.empty()) return false;
     for (char c : text) {
@@ -76,13 +78,6 @@ bool read_fields(const std::string& option, const std::string& text, std::size_t
         return false;
     }
     return true;
-}
-
-bool ends_with_wav(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".wav";
 }
 
 // Applies one option that takes a value. False with the message set when the value is bad.
@@ -157,83 +152,76 @@ bool apply_option(const std::string& option, const std::string& value, SynthSett
         if (!read_value(option, f[1], 0, 3600000, s.dropout_ms, message)) return false;
         return f.size() < 3 || read_value(option, f[2], 0, 1, s.dropout_level, message);
     }
-    if (option == "--seed") {
-        bool digits = !value.empty() && value.size() <= 20;
-        for (char c : value) digits = digits && std::isdigit(static_cast<unsigned char>(c));
-        errno = 0;
-        const unsigned long long seed = digits ? std::strtoull(value.c_str(), nullptr, 10) : 0;
-        if (!digits || errno == ERANGE) {
-            message = "--seed: '" + value + "' is not a whole number from 0 to 2^64-1";
-            return false;
-        }
-        s.seed = seed;
-        return true;
+    // --seed, the last of the options that take a value.
+    bool digits = !value.empty() && value.size() <= 20;
+    for (char c : value) digits = digits && std::isdigit(static_cast<unsigned char>(c));
+    errno = 0;
+    const unsigned long long seed = digits ? std::strtoull(value.c_str(), nullptr, 10) : 0;
+    if (!digits || errno == ERANGE) {
+        message = "--seed: '" + value + "' is not a whole number from 0 to 2^64-1";
+        return false;
     }
-    message = "unknown option " + option + " (see zx81synth --help)";
-    return false;
+    s.seed = seed;
+    return true;
 }
 
 } // namespace
 
-ParseOutcome parse_synth_options(int argc, const char* const* argv, SynthSettings& s,
-                                 std::string& message) {
-    std::vector<std::string> files;
-    bool options_ended = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (options_ended || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-                message = "unknown option " + arg + " (see zx81synth --help)";
-                return ParseOutcome::error;
-            }
-            files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (arg == "--help") return ParseOutcome::help;
-        if (arg == "--version") return ParseOutcome::version;
-        const std::size_t equals = arg.find('=');
-        const std::string option = arg.substr(0, equals);
-        if (option == "--invert") {
-            if (equals != std::string::npos) {
-                message = "--invert takes no value";
-                return ParseOutcome::error;
-            }
+ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::string& message) {
+    enum { value_option = 256, invert };
+    const std::vector<option> options = long_options_with({
+        {"name", required_argument, nullptr, value_option},
+        {"rate", required_argument, nullptr, value_option},
+        {"bits", required_argument, nullptr, value_option},
+        {"amplitude", required_argument, nullptr, value_option},
+        {"invert", no_argument, nullptr, invert},
+        {"dc", required_argument, nullptr, value_option},
+        {"noise", required_argument, nullptr, value_option},
+        {"hum", required_argument, nullptr, value_option},
+        {"speed", required_argument, nullptr, value_option},
+        {"wow", required_argument, nullptr, value_option},
+        {"fade", required_argument, nullptr, value_option},
+        {"shape", required_argument, nullptr, value_option},
+        {"lead", required_argument, nullptr, value_option},
+        {"trail", required_argument, nullptr, value_option},
+        {"dropout", required_argument, nullptr, value_option},
+        {"seed", required_argument, nullptr, value_option},
+    });
+    start_option_scan();
+    for (;;) {
+        int index = -1;
+        const int found = getopt_long(argc, argv, ":hV", options.data(), &index);
+        if (found == -1) break;
+        switch (found) {
+        case 'h':
+            return ToolCommand::help;
+        case 'V':
+            return ToolCommand::version;
+        case invert:
             s.invert = true;
-            continue;
+            break;
+        case value_option:
+            if (!apply_option(std::string("--") + options[index].name, optarg, s, message)) {
+                return ToolCommand::usage_error;
+            }
+            break;
+        default:
+            message = refused_option(found, argv);
+            return ToolCommand::usage_error;
         }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            static const char* const known[] = {
-                "--name", "--rate",  "--bits", "--amplitude", "--dc",   "--noise",   "--hum",
-                "--speed", "--wow", "--fade", "--shape",     "--lead", "--trail",
-                "--dropout", "--seed"};
-            bool is_known = false;
-            for (const char* k : known) is_known = is_known || option == k;
-            message = is_known ? option + " needs a value"
-                               : "unknown option " + option + " (see zx81synth --help)";
-            return ParseOutcome::error;
-        }
-        if (!apply_option(option, value, s, message)) return ParseOutcome::error;
     }
-    if (files.size() != 2) {
-        message = files.size() < 2 ? "expected PROGRAM.p and OUTPUT (see zx81synth --help)"
-                                   : "unexpected argument '" + files[2] + "'";
-        return ParseOutcome::error;
+    const int files = argc - optind;
+    if (files != 2) {
+        message = files < 2 ? "expected PROGRAM.p and OUTPUT"
+                            : "unexpected argument '" + std::string(argv[optind + 2]) + "'";
+        return ToolCommand::usage_error;
     }
-    s.program_name = files[0];
-    s.output_name = files[1];
-    s.wav = ends_with_wav(s.output_name);
+    s.program_name = argv[optind];
+    s.output_name = argv[optind + 1];
+    s.wav = file_extension(s.output_name) == "wav";
     if (s.bits == 16 && !s.wav) {
         message = "--bits 16 needs a WAV output (a name ending in .wav); raw output is 8-bit";
-        return ParseOutcome::error;
+        return ToolCommand::usage_error;
     }
-    return ParseOutcome::run;
+    return ToolCommand::run;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/command_line.h"
+
 /// The wave of one pulse.
 enum class PulseShape {
     square, ///< 150 us high, 150 us low, sharp edges
@@ -42,14 +44,12 @@ struct SynthSettings {
     uint64_t seed = 1;          // --seed: the noise's random sequence
 };
 
-/// What the command line asks for.
-enum class ParseOutcome { run, help, version, error };
-
-/// Fills `settings` from the arguments (argument 0 is the program's name). Options may come
-/// before, between or after the two file names, as `--opt VALUE` or `--opt=VALUE`; "--" ends
-/// the options. On `error`, `message` holds one line without a line break.
-ParseOutcome parse_synth_options(int argc, const char* const* argv, SynthSettings& settings,
-                                 std::string& message);
+/// Fills `settings` from the arguments (argument 0 is the program's name), by the convention
+/// of the newer tools (cmdline/command_line.h): options before, between or after the two file
+/// names, as `--opt VALUE` or `--opt=VALUE`; "--" ends them. On a usage error `message` holds
+/// one line without a line break.
+ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& settings,
+                                std::string& message);
 
 /// Reads a decimal number (an optional sign, digits, a fraction, an exponent) that fills
 /// `text` entirely. False for anything else, including an empty text, inf and nan.

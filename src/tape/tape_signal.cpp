@@ -12,38 +12,6 @@ void hold(const TapeSignal& signal, double until_us, uint8_t value, std::vector<
 
 } // namespace
 
-void append_tape_bytes(const TapeSignal& signal, const std::vector<uint8_t>& bytes,
-                       double& clock_us, std::vector<uint8_t>& out) {
-    const auto high = static_cast<uint8_t>(128 + signal.amplitude);
-    const auto low = static_cast<uint8_t>(128 - signal.amplitude);
-    for (uint8_t byte : bytes) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const int pulses = (byte >> bit) & 1 ? one_bit_pulses : zero_bit_pulses;
-            for (int p = 0; p < pulses; ++p) {
-                clock_us += pulse_high_us;
-                hold(signal, clock_us, high, out);
-                clock_us += pulse_low_us;
-                hold(signal, clock_us, low, out);
-            }
-            clock_us += bit_pause_us;
-            hold(signal, clock_us, 128, out);
-        }
-    }
-}
-
-std::vector<uint8_t> tape_recording(const TapeSignal& signal, const std::vector<uint8_t>& name,
-                                    const std::vector<uint8_t>& program) {
-    std::vector<uint8_t> out;
-    double clock_us = signal.lead_ms * 1000.0;
-    hold(signal, clock_us, 128, out);
-    std::vector<uint8_t> bytes(name);
-    bytes.insert(bytes.end(), program.begin(), program.end());
-    append_tape_bytes(signal, bytes, clock_us, out);
-    clock_us += signal.trail_ms * 1000.0;
-    hold(signal, clock_us, 128, out);
-    return out;
-}
-
 TapeWalker make_tape_walker(const std::vector<uint8_t>& bytes, double lead_ms, double trail_ms) {
     TapeWalker walker;
     walker.bytes = &bytes;
@@ -96,4 +64,22 @@ double tape_duration_us(const std::vector<uint8_t>& bytes, double lead_ms, doubl
     while (next_tape_segment(walker, segment)) {
     }
     return walker.clock_us;
+}
+
+std::vector<uint8_t> tape_recording(const TapeSignal& signal, const std::vector<uint8_t>& name,
+                                    const std::vector<uint8_t>& program) {
+    std::vector<uint8_t> bytes(name);
+    bytes.insert(bytes.end(), program.begin(), program.end());
+    const auto high = static_cast<uint8_t>(128 + signal.amplitude);
+    const auto low = static_cast<uint8_t>(128 - signal.amplitude);
+    TapeWalker walker = make_tape_walker(bytes, signal.lead_ms, signal.trail_ms);
+    std::vector<uint8_t> out;
+    TapeSegment segment;
+    while (next_tape_segment(walker, segment)) {
+        const uint8_t value = segment.level == TapeLevel::high  ? high
+                              : segment.level == TapeLevel::low ? low
+                                                                : 128;
+        hold(signal, segment.end_us, value, out);
+    }
+    return out;
 }

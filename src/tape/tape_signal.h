@@ -12,9 +12,9 @@
 // the low half 128 - amplitude. Every edge falls on the sample nearest its exact time, so the
 // lengths stay right on average at any sample rate.
 //
-// `TapeWalker` gives the same recording as a stream of segments (half pulses and pauses, each
-// of one level, with their exact times), so that a long recording can be rendered in blocks
-// and with any pulse shape.
+// `TapeWalker` gives the recording as a stream of segments (half pulses and pauses, each of one
+// level, with their exact times), so that a long recording can be rendered in blocks and with
+// any pulse shape; `tape_recording` renders it whole, with square pulses.
 #pragma once
 
 #include <cstddef>
@@ -33,17 +33,6 @@ struct TapeSignal {
     double lead_ms = 0.0;      // silence before the first bit
     double trail_ms = 0.0;     // silence after the last bit's pause
 };
-
-/// Appends the recording of `bytes` (the name's codes followed by the program, as they go on
-/// the tape) to `out`. `clock_us` is the time of the end of `out` and is advanced; start it at
-/// 0 for a new recording.
-void append_tape_bytes(const TapeSignal& signal, const std::vector<uint8_t>& bytes,
-                       double& clock_us, std::vector<uint8_t>& out);
-
-/// The complete recording of a program saved under the name given as ZX81 codes (the last one
-/// marked with 0x80).
-std::vector<uint8_t> tape_recording(const TapeSignal& signal, const std::vector<uint8_t>& name,
-                                    const std::vector<uint8_t>& program);
 
 /// The level of a stretch of a recording.
 enum class TapeLevel : int8_t { low = -1, silent = 0, high = 1 };
@@ -71,9 +60,14 @@ struct TapeWalker {
 TapeWalker make_tape_walker(const std::vector<uint8_t>& bytes, double lead_ms, double trail_ms);
 
 /// Gives the next segment and returns true, or returns false after the last one (the trail,
-/// given even when it lasts 0 ms). The segments' times add up exactly as `tape_recording`
-/// adds them, so both put every edge on the same sample.
+/// given even when it lasts 0 ms).
 bool next_tape_segment(TapeWalker& walker, TapeSegment& segment);
 
 /// The length of the recording of `bytes` in microseconds, lead and trail included.
 double tape_duration_us(const std::vector<uint8_t>& bytes, double lead_ms, double trail_ms);
+
+/// The complete recording of a program saved under the name given as ZX81 codes (the last one
+/// marked with 0x80), square pulses of `signal.amplitude`, in memory: the walker's segments,
+/// each held up to the sample nearest its end.
+std::vector<uint8_t> tape_recording(const TapeSignal& signal, const std::vector<uint8_t>& name,
+                                    const std::vector<uint8_t>& program);

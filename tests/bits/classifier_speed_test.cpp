@@ -1,5 +1,6 @@
-// The classifier's walk over 64-sample masks against a plain walk, sample by sample: the same
-// bits, the same unknown-bit indexes and the same state after every piece of the war file.
+// The walk over 64-sample masks against a plain walk, sample by sample: the same bits, each
+// with the same start, end, burst, length and character, and the same state after every piece
+// of the war file.
 #include "bits/classifier.h"
 
 #include <gtest/gtest.h>
@@ -9,28 +10,38 @@
 
 #include "signal/normaliser.h"
 
+// Where std::vector's comparison finds it.
+static bool operator==(const WalkedBit& a, const WalkedBit& b) {
+    return a.start == b.start && a.end == b.end && a.burst == b.burst && a.length == b.length &&
+           a.bit == b.bit;
+}
+
 namespace {
 
 // The walk one sample at a time, on the classifier's own state.
-void classify_reference(BitClassifier& c, const std::vector<uint8_t>& war, std::size_t from,
-                        std::size_t end, std::string& bits, std::vector<int64_t>& unknown) {
+void walk_reference(BitClassifier& c, const std::vector<uint8_t>& war, std::size_t from,
+                    std::size_t end, std::vector<WalkedBit>& bits) {
     for (std::size_t i = from; i < end; ++i) {
-        if (war[i] != 0 && c.r >= c.nplat) {
+        if (war[i] != 0 && c.pause >= c.shortest_pause) {
             if (c.started) {
-                const char bit = classify_length(c.m - c.r + c.nfill, c.ranges);
-                if (bit == '?') unknown.push_back(c.nsample);
-                bits += bit;
+                WalkedBit b;
+                b.start = c.position - c.since_bit_start;
+                b.end = c.position;
+                b.burst = c.since_bit_start - c.pause;
+                b.length = b.burst + c.longest_pause;
+                b.bit = classify_length(b.length, c.ranges);
+                bits.push_back(b);
             }
-            c.m = 0;
+            c.since_bit_start = 0;
         }
         if (war[i] != 0) {
             c.started = true;
-            c.r = 0;
+            c.pause = 0;
         } else {
-            ++c.r;
+            ++c.pause;
         }
-        ++c.m;
-        ++c.nsample;
+        ++c.since_bit_start;
+        ++c.position;
     }
 }
 
@@ -53,54 +64,56 @@ std::vector<uint8_t> random_war(std::mt19937& random, int bits) {
 
 } // namespace
 
-TEST(ClassifyRuns, AgreesWithThePlainWalkPieceByPiece) {
+TEST(WalkBits, AgreesWithThePlainWalkPieceByPiece) {
     std::mt19937 random(31);
     for (int round = 0; round < 400; ++round) {
         const std::vector<uint8_t> war = random_war(random, 1 + static_cast<int>(random() % 80));
         PulseCalibration cal;
-        cal.nfill = 1 + static_cast<int32_t>(random() % 90); // nplat from 0 to 59
-        cal.n0 = 20 + static_cast<int32_t>(random() % 40);
-        cal.n1 = cal.n0 + 10 + static_cast<int32_t>(random() % 60);
+        cal.longest_pause = 1 + static_cast<int32_t>(random() % 90); // nplat from 0 to 59
+        cal.zero_length = 20 + static_cast<int32_t>(random() % 40);
+        cal.one_length = cal.zero_length + 10 + static_cast<int32_t>(random() % 60);
         const int32_t k = 1 + static_cast<int32_t>(random() % 5);
 
         BitClassifier fast = make_classifier(cal, k);
         BitClassifier plain = fast;
-        std::string fast_bits, plain_bits;
-        std::vector<int64_t> fast_unknown, plain_unknown;
+        std::vector<WalkedBit> fast_bits, plain_bits;
         for (std::size_t from = 0; from < war.size();) {
             const std::size_t end = std::min(war.size(), from + 1 + random() % 300);
-            classify_block(fast, war.data() + from, end - from, fast_bits, fast_unknown);
-            classify_reference(plain, war, from, end, plain_bits, plain_unknown);
-            ASSERT_EQ(fast.r, plain.r) << "round " << round << " at " << end;
-            ASSERT_EQ(fast.m, plain.m) << "round " << round << " at " << end;
-            ASSERT_EQ(fast.nsample, plain.nsample);
+            walk_bits(fast, war.data() + from, end - from,
+                      [&](const WalkedBit& b) { fast_bits.push_back(b); });
+            walk_reference(plain, war, from, end, plain_bits);
+            ASSERT_EQ(fast.pause, plain.pause) << "round " << round << " at " << end;
+            ASSERT_EQ(fast.since_bit_start, plain.since_bit_start)
+                << "round " << round << " at " << end;
+            ASSERT_EQ(fast.position, plain.position);
             ASSERT_EQ(fast.started, plain.started);
             from = end;
         }
-        ASSERT_EQ(fast_bits, plain_bits) << "round " << round;
-        ASSERT_EQ(fast_unknown, plain_unknown) << "round " << round;
+        ASSERT_TRUE(fast_bits == plain_bits) << "round " << round;
     }
 }
 
-TEST(ClassifyRuns, AllOffThenAllOnKeepCounting) {
+TEST(WalkBits, AllOffThenAllOnKeepCounting) {
     PulseCalibration cal{30, 40, 90};
     BitClassifier fast = make_classifier(cal, 3);
     BitClassifier plain = fast;
-    std::string fast_bits, plain_bits;
-    std::vector<int64_t> fast_unknown, plain_unknown;
+    std::string fast_bits;
+    std::vector<int64_t> fast_unknown;
+    std::vector<WalkedBit> plain_bits;
     std::vector<uint8_t> war(300, 0);
     war.insert(war.end(), 200, sample_on);
     war.insert(war.end(), 100, 0);
     war.push_back(war_end_marker);
     for (std::size_t from = 0; from < war.size(); from += 128) {
         const std::size_t end = std::min(war.size(), from + 128);
-        classify_runs(fast, war.data() + from, end - from, fast_bits, fast_unknown);
-        classify_reference(plain, war, from, end, plain_bits, plain_unknown);
-        ASSERT_EQ(fast.r, plain.r);
-        ASSERT_EQ(fast.m, plain.m);
+        classify_block(fast, war.data() + from, end - from, fast_bits, fast_unknown);
+        walk_reference(plain, war, from, end, plain_bits);
+        ASSERT_EQ(fast.pause, plain.pause);
+        ASSERT_EQ(fast.since_bit_start, plain.since_bit_start);
         ASSERT_EQ(fast.started, plain.started);
     }
-    EXPECT_EQ(fast_bits, plain_bits);
+    ASSERT_EQ(plain_bits.size(), 1u);
+    EXPECT_EQ(plain_bits[0].bit, '?');
     EXPECT_EQ(fast_bits, "?");
     EXPECT_EQ(fast_unknown, std::vector<int64_t>{600});
 }

@@ -102,6 +102,37 @@ TEST(Classifier, UnknownBitsReportTheSampleIndexOfTheNextBitStart) {
     EXPECT_EQ(unknown, std::vector<int64_t>{125});
 }
 
+TEST(WalkBits, ReportsWhereEachBitLiesAndHowLongItMeasured) {
+    // nfill 30 (nplat 20), n0 55, n1 88, k 3: 0 range 44..66, 1 range 77..99.
+    const PulseCalibration cal{30, 55, 88};
+    // Silence, a 0 bit (burst 25), a 1 bit (burst 58), a short one (burst 5), a 0 bit.
+    const std::vector<uint8_t> war = war_of({{0, 40}, {25, 30}, {58, 30}, {5, 30}, {25, 30}});
+    BitClassifier c = make_classifier(cal, 3);
+    std::vector<WalkedBit> bits;
+    walk_bits(c, war.data(), war.size(), [&](const WalkedBit& b) { bits.push_back(b); });
+    ASSERT_EQ(bits.size(), 4u);
+    const int64_t starts[] = {40, 95, 183, 218, 273};
+    const int64_t bursts[] = {25, 58, 5, 25};
+    const char chars[] = {'0', '1', '?', '0'};
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(bits[i].start, starts[i]);
+        EXPECT_EQ(bits[i].end, starts[i + 1]);
+        EXPECT_EQ(bits[i].burst, bursts[i]);
+        EXPECT_EQ(bits[i].length, bursts[i] + 30);
+        EXPECT_EQ(bits[i].bit, chars[i]);
+    }
+
+    // Without a pause before it the first bit starts at sample 0.
+    std::vector<WalkedBit> first;
+    c = make_classifier(cal, 3);
+    const std::vector<uint8_t> no_lead = war_of({{25, 30}, {25, 30}});
+    walk_bits(c, no_lead.data(), no_lead.size(), [&](const WalkedBit& b) { first.push_back(b); });
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].start, 0);
+    EXPECT_EQ(first[0].end, 55);
+}
+
 TEST(Classifier, AgreesWithThePlainWalkAcrossBlocks) {
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {

@@ -31,11 +31,12 @@ std::vector<uint8_t> recording(int rate, const std::vector<uint8_t>& program,
     return tape_recording(signal, name, program);
 }
 
-std::string full_run_stdout(int nplat, int n0, int n1, const std::string& prefix = "",
-                            const std::string& base = "game") {
-    return "... creating war file " + prefix + base + ".war\n\nnplat = " + std::to_string(nplat) +
-           "\n\nnplat = " + std::to_string(nplat) + " n0=" + std::to_string(n0) +
-           " n1=" + std::to_string(n1) + "\n... creating bit file " + prefix + base +
+std::string full_run_stdout(int shortest_pause, int zero_length, int one_length,
+                            const std::string& prefix = "", const std::string& base = "game") {
+    return "... creating war file " + prefix + base +
+           ".war\n\nnplat = " + std::to_string(shortest_pause) +
+           "\n\nnplat = " + std::to_string(shortest_pause) + " n0=" + std::to_string(zero_length) +
+           " n1=" + std::to_string(one_length) + "\n... creating bit file " + prefix + base +
            ".bit\npathbuf=[" + prefix + "] ZxName=[test]\n... creating P file " + prefix +
            "test.p\n";
 }
@@ -94,13 +95,15 @@ TEST_F(Converter, WholeConversionAtSeveralRates) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
 
-        int nplat = -1, n0 = -1, n1 = -1;
+        int shortest_pause = -1, zero_length = -1, one_length = -1;
         const std::size_t line = r.out.find("\nnplat = ", r.out.find("\nnplat = ") + 1);
         ASSERT_NE(line, std::string::npos) << r.out;
-        ASSERT_EQ(std::sscanf(r.out.c_str() + line, "\nnplat = %d n0=%d n1=%d", &nplat, &n0, &n1), 3);
-        EXPECT_NEAR(n0, 0.0025 * rate, 2);
-        EXPECT_NEAR(n1, 0.0040 * rate, 2);
-        EXPECT_EQ(r.out, full_run_stdout(nplat, n0, n1));
+        ASSERT_EQ(std::sscanf(r.out.c_str() + line, "\nnplat = %d n0=%d n1=%d", &shortest_pause,
+                              &zero_length, &one_length),
+                  3);
+        EXPECT_NEAR(zero_length, 0.0025 * rate, 2);
+        EXPECT_NEAR(one_length, 0.0040 * rate, 2);
+        EXPECT_EQ(r.out, full_run_stdout(shortest_pause, zero_length, one_length));
 
         // The war file: the thresholded, gap-filled samples and the end marker.
         const std::vector<uint8_t> war = read_file(run_dir / "game.war");
@@ -185,6 +188,13 @@ TEST_F(Converter, StartingFromABitFile) {
                      "... cleaning up intermediate file: tape.bit\n");
     EXPECT_EQ(read_file(dir / "test.p"), (std::vector<uint8_t>{0x12, 0x34}));
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"test.p"});
+}
+
+TEST_F(Converter, AMissingBitFileHasNoName) {
+    const RunResult r = run({"tape.bit"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, " *** error ***   Can't read name from file tape.bit \n");
 }
 
 TEST_F(Converter, OtherExtensionStartingWithBReadsTheDerivedBitName) {

@@ -8,15 +8,27 @@ TEST(SplitExtension, OnlyShortExtensionsAndTheirFirstLetterCount) {
     struct Case {
         const char* input;
         const char* base;
-        int32_t stage;
+        StartStage stage;
     };
+    constexpr StartStage R = StartStage::recording, B = StartStage::bit_file,
+                         P = StartStage::p_file;
     const Case cases[] = {
-        {"tape.raw", "tape", 0},    {"tape", "tape", 0},          {"tape.bit", "tape", 2},
-        {"tape.b", "tape", 2},      {"tape.BAK", "tape", 2},      {"tape.p", "tape", 3},
-        {"tape.prg", "tape", 3},    {"tape.P", "tape", 3},        {"tape.wave", "tape.wave", 0},
-        {"tape.", "tape", 0},       {"C:\\a.b\\x", "C:\\a", 2},   {".bit", ".bit", 0},
-        {"a.bit", "a", 2},          {"x.y.war", "x.y", 0},        {"", "", 0},
-        {"dir.b/tape", "dir.b/tape", 0},
+        {"tape.raw", "tape", R},
+        {"tape", "tape", R},
+        {"tape.bit", "tape", B},
+        {"tape.b", "tape", B},
+        {"tape.BAK", "tape", B},
+        {"tape.p", "tape", P},
+        {"tape.prg", "tape", P},
+        {"tape.P", "tape", P},
+        {"tape.wave", "tape.wave", R},
+        {"tape.", "tape", R},
+        {"C:\\a.b\\x", "C:\\a", B},
+        {".bit", ".bit", R},
+        {"a.bit", "a", B},
+        {"x.y.war", "x.y", R},
+        {"", "", R},
+        {"dir.b/tape", "dir.b/tape", R},
     };
     for (const Case& c : cases) {
         std::string base;
@@ -45,11 +57,11 @@ TEST(RunNames, DerivedFromTheInputAsTyped) {
     EXPECT_EQ(n.dir_part, "C:\\tapes\\");
     EXPECT_EQ(n.war_name, "C:\\tapes\\game.war");
     EXPECT_EQ(n.bit_name, "C:\\tapes\\game.bit");
-    EXPECT_EQ(s.start_stage, 0);
+    EXPECT_EQ(s.start_stage, StartStage::recording);
 
     const RunNames bak = make_run_names("tape.BAK", s);
     EXPECT_EQ(bak.bit_name, "tape.bit");
-    EXPECT_EQ(s.start_stage, 2);
+    EXPECT_EQ(s.start_stage, StartStage::bit_file);
 }
 
 TEST(RunNames, LongNamesAreKeptWhole) {

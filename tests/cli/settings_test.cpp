@@ -28,7 +28,7 @@ TEST(ParseOptions, DefaultsWithoutOptions) {
     EXPECT_EQ(p.settings.tolerance_divisor, 3);
     EXPECT_EQ(p.settings.use_saved_name, 1);
     EXPECT_EQ(p.settings.use_given_name, 0);
-    EXPECT_EQ(p.settings.start_stage, 0);
+    EXPECT_EQ(p.settings.start_stage, StartStage::recording);
     EXPECT_EQ(p.reports, "");
 }
 

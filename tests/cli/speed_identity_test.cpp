@@ -41,11 +41,11 @@ std::vector<uint8_t> war_reference(const std::vector<uint8_t>& raw, PulseCalibra
         const std::size_t n = std::min<std::size_t>(block_samples, raw.size() - from);
         std::vector<uint8_t> block =
             threshold_reference({raw.begin() + from, raw.begin() + from + n}, 30);
-        if (cal.nfill == 0) cal.nfill = measure_nfill(block.data(), static_cast<uint32_t>(n));
-        fill_gaps_reference(block, cal.nfill);
-        if (cal.n0 == 0 || cal.n1 == 0) {
-            std::string report;
-            calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal, report);
+        if (cal.longest_pause == 0)
+            cal.longest_pause = measure_longest_pause(block.data(), static_cast<uint32_t>(n));
+        fill_gaps_reference(block, cal.longest_pause);
+        if (cal.zero_length == 0 || cal.one_length == 0) {
+            calibrate_bit_lengths(block.data(), static_cast<uint32_t>(n), cal);
         }
         war.insert(war.end(), block.begin(), block.end());
     }
@@ -67,7 +67,7 @@ TEST(SpeedIdentity, ThreeBlockRecordingGivesThePlainWarAndBitFiles) {
 
     PulseCalibration cal;
     const std::vector<uint8_t> war = war_reference(raw, cal);
-    ASSERT_GT(cal.n0, 0);
+    ASSERT_GT(cal.zero_length, 0);
     EXPECT_TRUE(read_file(dir / "long.war") == war);
     std::vector<int64_t> unknown;
     const std::string bits = bit_file_text(classify_reference(war, cal, 3, unknown));

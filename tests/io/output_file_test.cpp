@@ -75,6 +75,20 @@ TEST(OutputFile, DiscardLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"old.p"});
 }
 
+TEST(OutputFile, LeavingScopeUncommittedDiscardsAndOpeningAgainDiscardsTheFirst) {
+    ScratchDir dir;
+    write_text(dir / "old.p", "old");
+    {
+        OutputFile out;
+        ASSERT_TRUE(open_output(out, dir / "old.p"));
+        write_output(out, "new", 3);
+        ASSERT_TRUE(open_output(out, dir / "other.p"));
+        EXPECT_EQ(temps_in(dir.path()).size(), 1u);
+    }
+    EXPECT_EQ(read_text(dir / "old.p"), "old");
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"old.p"});
+}
+
 TEST(OutputFile, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
     ScratchDir dir;
     mkdir((dir / "real").c_str(), 0755);

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "list/zmakebas_reader.h"
-#include "program/p_file_builder.h"
 #include "program/system_variables.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "list/p_file_info.h"
 #include <gtest/gtest.h>
 
-#include "program/p_file_builder.h"
 #include "program/system_variables.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

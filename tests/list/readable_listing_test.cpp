@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "list/listing.h"
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <random>
 
 #include "list/zmakebas_reader.h"
-#include "program/basic_text.h"
 #include "program/zx81_charset.h"
 #include "program/zx81_number.h"
+#include "support/basic_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // End to end: the built zx81list run in a scratch directory.
 #include <gtest/gtest.h>
 
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 #include "support/test_support.h"
 
 namespace {
@@ -150,13 +150,13 @@ TEST_F(Zx81List, ReadsStandardInput) {
               "198 bytes, it has 197\n");
 }
 
-TEST_F(Zx81List, UnreadableFileIsStatus2AndTheOthersAreStillDone) {
+TEST_F(Zx81List, UnreadableFileIsStatus1AndTheOthersAreStillDone) {
     const RunResult r = run_zx81list({"--check", "missing.p", "damaged.p"}, dir.path());
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "zx81list: missing.p: No such file or directory\n");
     EXPECT_NE(r.out.find("damaged.p: offset 0x0076"), std::string::npos);
     const RunResult directory = run_zx81list({"."}, dir.path());
-    EXPECT_EQ(directory.status, 2);
+    EXPECT_EQ(directory.status, 1);
     EXPECT_EQ(directory.err, "zx81list: .: Is a directory\n");
     expect_inputs_untouched();
 }
@@ -221,9 +221,11 @@ TEST_F(Zx81List, HelpAndVersion) {
     }
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(run_zx81list({"-h"}, dir.path()).out, help.out);
-    const RunResult version = run_zx81list({"--version"}, dir.path());
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "zx81list " ZX81_VERSION "\n");
+    for (const char* option : {"--version", "-V"}) {
+        const RunResult version = run_zx81list({option}, dir.path());
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.out, "zx81list " ZX81_VERSION "\n");
+    }
 }
 
 TEST_F(Zx81List, OptionsMayFollowTheFiles) {

@@ -8,7 +8,7 @@ namespace {
 
 struct Assembled {
     std::string bytes;
-    std::vector<int64_t> error_cnts;
+    std::vector<int64_t> left_out_at;
     int64_t errors = 0;
 };
 
@@ -17,7 +17,7 @@ Assembled assemble(const std::string& text, int64_t drop, UnknownBitPolicy polic
     a.policy = policy;
     a.drop = drop;
     Assembled result;
-    assemble_bytes(a, text.data(), text.size(), result.bytes, result.error_cnts);
+    assemble_bytes(a, text.data(), text.size(), result.bytes, result.left_out_at);
     result.errors = a.errors;
     return result;
 }
@@ -58,7 +58,7 @@ TEST(Assembler, StoppingPolicyLeavesTheBitOutAndRecordsCnt) {
     const std::string five(40, '1');
     const Assembled a = assemble(five + "?" + "0000000" + "?1", 0, UnknownBitPolicy::stop);
     EXPECT_EQ(a.bytes, std::string(5, '\xFF') + bytes({0x01}));
-    EXPECT_EQ(a.error_cnts, (std::vector<int64_t>{5, 5}));
+    EXPECT_EQ(a.left_out_at, (std::vector<int64_t>{5, 5}));
     EXPECT_EQ(a.errors, 2);
 }
 
@@ -68,5 +68,5 @@ TEST(Assembler, ContinuesAcrossPieces) {
     std::vector<int64_t> errors;
     for (char c : std::string("0100000101000010")) assemble_bytes(a, &c, 1, out, errors);
     EXPECT_EQ(out, "AB");
-    EXPECT_EQ(a.cnt, 2);
+    EXPECT_EQ(a.stored, 2);
 }

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "program/p_file_builder.h"
 #include "program/zx81_charset.h"
+#include "support/p_file_builder.h"
 #include "support/test_support.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "program/p_file_builder.h"
 #include "program/system_variables.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "program/p_file_model.h"
 #include <gtest/gtest.h>
 
-#include "program/p_file_builder.h"
 #include "program/system_variables.h"
+#include "support/p_file_builder.h"
 
 namespace {
 

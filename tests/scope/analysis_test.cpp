@@ -24,10 +24,10 @@ class Analysis : public testing::Test {
 TEST_F(Analysis, ACleanRecordingGivesEveryBitAndNoStrip) {
     const ScopeAnalysis a = analyse(clean_recording(300));
     EXPECT_TRUE(a.calibrated);
-    EXPECT_EQ(a.calibration.nfill, 29);
-    EXPECT_EQ(a.calibration.n0, 55);
-    EXPECT_EQ(a.calibration.n1, 88);
-    EXPECT_EQ(a.nplat, 19);
+    EXPECT_EQ(a.calibration.longest_pause, 29);
+    EXPECT_EQ(a.calibration.zero_length, 55);
+    EXPECT_EQ(a.calibration.one_length, 88);
+    EXPECT_EQ(a.shortest_pause, 19);
     EXPECT_EQ(a.bits, 8 * 304);
     EXPECT_EQ(a.unknown, 0);
     EXPECT_TRUE(a.strips.empty());
@@ -49,14 +49,12 @@ TEST_F(Analysis, TheCalibrationHistogramIsTheCoresOnTheFirstBlock) {
     std::vector<uint8_t> samples = clean_recording(300);
     const ScopeAnalysis a = analyse(samples);
     PulseCalibration cal;
-    std::string report;
-    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), RunSettings{}, cal,
-                    report);
+    normalise_block(samples.data(), static_cast<uint32_t>(samples.size()), SignalOptions{}, cal);
     ASSERT_TRUE(a.have_periods);
     EXPECT_EQ(a.periods, period_histogram(samples.data(), static_cast<uint32_t>(samples.size()),
-                                          nplat_of(cal.nfill)));
-    EXPECT_EQ(lowest_peak(a.periods, 0), a.calibration.n0);
-    EXPECT_EQ(highest_peak(a.periods, 0), a.calibration.n1);
+                                          shortest_pause_of(cal.longest_pause)));
+    EXPECT_EQ(lowest_peak(a.periods, 0), a.calibration.zero_length);
+    EXPECT_EQ(highest_peak(a.periods, 0), a.calibration.one_length);
     const Window w = measurement_window(static_cast<uint32_t>(samples.size()));
     EXPECT_EQ(a.periods_first, w.first);
     EXPECT_EQ(a.periods_end, w.end);
@@ -81,7 +79,7 @@ TEST_F(Analysis, ADropoutGivesStripsAroundIt) {
     }
     EXPECT_EQ(a.strips[0].unknown.start, bit_start_sample(300, 1000));
     // The pause track shows the dropout: a pause of more than twice nfill in its column.
-    EXPECT_GT(a.columns[column_of(a, first + 200)].pause, 2 * a.calibration.nfill);
+    EXPECT_GT(a.columns[column_of(a, first + 200)].pause, 2 * a.calibration.longest_pause);
     EXPECT_EQ(a.columns[column_of(a, a.strips[0].unknown.end)].unknown, 1);
 }
 
@@ -102,8 +100,7 @@ TEST_F(Analysis, AStripHoldsTheRecordingItsWarSamplesAndItsBits) {
     ASSERT_EQ(part.war.size(), part.raw.size());
     std::vector<uint8_t> war = samples;
     PulseCalibration cal;
-    std::string report;
-    normalise_block(war.data(), static_cast<uint32_t>(war.size()), RunSettings{}, cal, report);
+    normalise_block(war.data(), static_cast<uint32_t>(war.size()), SignalOptions{}, cal);
     for (std::size_t i = 0; i < part.raw.size(); ++i) {
         EXPECT_EQ(part.raw[i], samples[static_cast<std::size_t>(part.first) + i]) << i;
         EXPECT_EQ(part.war[i], war[static_cast<std::size_t>(part.first) + i]) << i;
@@ -171,7 +168,7 @@ TEST_F(Analysis, StripsStopAtTheLimitAndTheRangeChoosesThem) {
 TEST_F(Analysis, ALowRecordingCannotBeCalibratedButIsStillDrawn) {
     const ScopeAnalysis a = analyse(clean_recording(100, 12)); // level 24, below 30
     EXPECT_FALSE(a.calibrated);
-    EXPECT_EQ(a.calibration.nfill, 0);
+    EXPECT_EQ(a.calibration.longest_pause, 0);
     EXPECT_FALSE(a.have_periods);
     EXPECT_TRUE(a.have_window);
     EXPECT_EQ(a.bits, 0);
@@ -202,13 +199,11 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
 
     std::vector<uint8_t> war;
     PulseCalibration cal;
-    std::string report;
     for (std::size_t at = 0; at < samples.size(); at += block_samples) {
         std::vector<uint8_t> block(samples.begin() + static_cast<std::ptrdiff_t>(at),
                                    samples.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                          samples.size(), at + block_samples)));
-        normalise_block(block.data(), static_cast<uint32_t>(block.size()), RunSettings{}, cal,
-                        report);
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), SignalOptions{}, cal);
         war.insert(war.end(), block.begin(), block.end());
     }
     war.push_back(war_end_marker);
@@ -217,8 +212,8 @@ TEST_F(Analysis, BlocksAreTreatedOneByOneAsTheConverterDoes) {
     std::vector<int64_t> unknown;
     classify_block(c, war.data(), war.size(), bits, unknown);
 
-    EXPECT_EQ(a.calibration.n0, cal.n0);
-    EXPECT_EQ(a.calibration.n1, cal.n1);
+    EXPECT_EQ(a.calibration.zero_length, cal.zero_length);
+    EXPECT_EQ(a.calibration.one_length, cal.one_length);
     EXPECT_EQ(a.bits, static_cast<int64_t>(bits.size()));
     ASSERT_EQ(a.strips.size(), unknown.size());
     for (std::size_t i = 0; i < unknown.size(); ++i)

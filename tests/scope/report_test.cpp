@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "scope/charts.h"
-#include "scope/scope_run.h"
+#include "scope/report_files.h"
 #include "scope_test_support.h"
 #include "well_formed.h"
 
@@ -100,10 +100,10 @@ TEST(Report, TheNumbersAreTheAnalysisNumbers) {
     const ScopeAnalysis a = analysis_of(damaged_recording(), settings, dir);
     const std::string html = report_html(a, settings);
     const ReportNumbers r = parse_report(html);
-    EXPECT_EQ(r.nfill, a.calibration.nfill);
-    EXPECT_EQ(r.nplat, a.nplat);
-    EXPECT_EQ(r.n0, a.calibration.n0);
-    EXPECT_EQ(r.n1, a.calibration.n1);
+    EXPECT_EQ(r.longest_pause, a.calibration.longest_pause);
+    EXPECT_EQ(r.shortest_pause, a.shortest_pause);
+    EXPECT_EQ(r.zero_length, a.calibration.zero_length);
+    EXPECT_EQ(r.one_length, a.calibration.one_length);
     EXPECT_EQ(r.bits, a.bits);
     EXPECT_EQ(r.unknown, a.unknown);
     EXPECT_EQ(r.saved_name, "test");

@@ -41,10 +41,10 @@ class Scope : public testing::Test {
 
         const ConverterNumbers c = parse_converter(tape.out);
         const ReportNumbers s = parse_report(html);
-        EXPECT_EQ(s.nfill, c.nfill);
-        EXPECT_EQ(s.nplat, c.nplat);
-        EXPECT_EQ(s.n0, c.n0);
-        EXPECT_EQ(s.n1, c.n1);
+        EXPECT_EQ(s.longest_pause, c.longest_pause);
+        EXPECT_EQ(s.shortest_pause, c.shortest_pause);
+        EXPECT_EQ(s.zero_length, c.zero_length);
+        EXPECT_EQ(s.one_length, c.one_length);
         EXPECT_EQ(s.unknown, static_cast<int64_t>(c.unknown.size()));
         EXPECT_EQ(s.strips, c.unknown);
         EXPECT_EQ(s.saved_name, c.saved_name);
@@ -143,15 +143,15 @@ TEST_F(Scope, ADamagedBitInTheCalibrationWindowIsShownThere) {
     EXPECT_EQ(tape.status, 1);
     EXPECT_EQ(tape.err, "*** error *** Could not compute 0,1 bit length in samples\n");
     const ConverterNumbers c = parse_converter(tape.out);
-    ASSERT_GT(c.nfill, 29);
+    ASSERT_GT(c.longest_pause, 29);
     const RunResult r = scope({"tape.raw"});
     EXPECT_EQ(r.status, 0);
     const std::string html = read_text(dir / "tape.html");
     const ReportNumbers s = parse_report(html);
-    EXPECT_EQ(s.nfill, c.nfill);
-    EXPECT_EQ(s.nplat, c.nplat);
-    EXPECT_EQ(s.n0, c.n0);
-    EXPECT_EQ(s.n1, c.n1);
+    EXPECT_EQ(s.longest_pause, c.longest_pause);
+    EXPECT_EQ(s.shortest_pause, c.shortest_pause);
+    EXPECT_EQ(s.zero_length, c.zero_length);
+    EXPECT_EQ(s.one_length, c.one_length);
     EXPECT_NE(report_value(html, "verdict").find("The histogram below shows"), std::string::npos);
 }
 
@@ -230,9 +230,11 @@ TEST_F(Scope, HelpAndVersion) {
         EXPECT_EQ(r.out.rfind("usage: zx81scope [options] RECORDING [-o REPORT.html]\n", 0), 0u);
         EXPECT_EQ(r.err, "");
     }
-    const RunResult v = scope({"--version"});
-    EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, "zx81scope " ZX81_VERSION "\n");
+    for (const char* arg : {"--version", "-V"}) {
+        const RunResult v = scope({arg});
+        EXPECT_EQ(v.status, 0);
+        EXPECT_EQ(v.out, "zx81scope " ZX81_VERSION "\n");
+    }
 }
 
 TEST_F(Scope, UsageErrorsGiveStatusTwoAndWriteNothing) {

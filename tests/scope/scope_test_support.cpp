@@ -116,19 +116,19 @@ ConverterNumbers parse_converter(const std::string& out) {
     for (std::size_t at = out.find("\nnplat = "); at != std::string::npos;
          at = out.find("\nnplat = ", at + 1)) {
         std::size_t p = at + 9;
-        const int64_t nplat = number_at(out, p);
+        const int64_t shortest_pause = number_at(out, p);
         if (out.compare(p, 4, " n0=") != 0) continue;
         p += 4;
-        const int64_t n0 = number_at(out, p);
+        const int64_t zero_length = number_at(out, p);
         if (out.compare(p, 4, " n1=") != 0) continue;
         p += 4;
-        c.nplat = nplat;
-        c.n0 = n0;
-        c.n1 = number_at(out, p);
+        c.shortest_pause = shortest_pause;
+        c.zero_length = zero_length;
+        c.one_length = number_at(out, p);
     }
     c.unknown = numbers_after(out, "unknown bit, nsample=");
-    const std::vector<int64_t> nfill = numbers_after(out, " nfill=");
-    if (!nfill.empty()) c.nfill = nfill.front();
+    const std::vector<int64_t> longest_pause = numbers_after(out, " nfill=");
+    if (!longest_pause.empty()) c.longest_pause = longest_pause.front();
     const std::size_t name = out.find("ZxName=[");
     if (name != std::string::npos) {
         const std::size_t end = out.find(']', name);
@@ -151,10 +151,10 @@ ReportNumbers parse_report(const std::string& html) {
         const std::string v = report_value(html, id);
         return v.empty() ? int64_t{-1} : std::stoll(v);
     };
-    r.nfill = number("nfill");
-    r.nplat = number("nplat");
-    r.n0 = number("n0");
-    r.n1 = number("n1");
+    r.longest_pause = number("nfill");
+    r.shortest_pause = number("nplat");
+    r.zero_length = number("n0");
+    r.one_length = number("n1");
     r.bits = number("bits");
     r.unknown = number("unknown");
     r.saved_name = report_value(html, "saved-name");

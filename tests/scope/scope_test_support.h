@@ -37,8 +37,8 @@ RunResult run_zx81scope(const std::vector<std::string>& args, const std::string&
 
 /// What zx81tape printed about a recording.
 struct ConverterNumbers {
-    int64_t nfill = -1; // from the -m line, when it was given
-    int64_t nplat = -1, n0 = -1, n1 = -1;
+    int64_t longest_pause = -1; // from the -m line, when it was given
+    int64_t shortest_pause = -1, zero_length = -1, one_length = -1;
     std::vector<int64_t> unknown; // nsample of every unknown bit
     std::string saved_name;
 };
@@ -46,7 +46,8 @@ ConverterNumbers parse_converter(const std::string& out);
 
 /// What a report says.
 struct ReportNumbers {
-    int64_t nfill = -1, nplat = -1, n0 = -1, n1 = -1, bits = -1, unknown = -1;
+    int64_t longest_pause = -1, shortest_pause = -1, zero_length = -1, one_length = -1, bits = -1,
+            unknown = -1;
     std::string saved_name;
     std::vector<int64_t> strips; // nsample of every strip, in order
 };

@@ -74,29 +74,27 @@ TEST(PeriodHistogram, DistancesOf512OrMoreAreNotCounted) {
     EXPECT_EQ(h, PeriodHistogram{});
 }
 
-TEST(CalibrateBitLengths, WritesBothLinesAndSetsTheLengths) {
+TEST(CalibrateBitLengths, SetsTheLengths) {
     std::vector<int> lengths;
     for (int i = 0; i < 40; ++i) lengths.push_back(i % 3 == 0 ? 88 : 55);
     const std::vector<uint8_t> block = block_with_bits(lengths, 30);
     PulseCalibration c{30, 0, 0};
-    std::string report;
-    calibrate_bit_lengths(block.data(), static_cast<uint32_t>(block.size()), c, report);
-    EXPECT_EQ(report, "\nnplat = 20\n\nnplat = 20 n0=55 n1=88\n");
-    EXPECT_EQ(c.n0, 55);
-    EXPECT_EQ(c.n1, 88);
+    calibrate_bit_lengths(block.data(), static_cast<uint32_t>(block.size()), c);
+    EXPECT_EQ(c.zero_length, 55);
+    EXPECT_EQ(c.one_length, 88);
 }
 
 TEST(CalibrateBitLengths, NoPauseLongEnoughLeavesBothAtZero) {
     const std::vector<uint8_t> block(4000, sample_on);
     PulseCalibration c{30, 0, 0};
-    std::string report;
-    calibrate_bit_lengths(block.data(), 4000, c, report);
-    EXPECT_EQ(report, "\nnplat = 20\n\nnplat = 20 n0=0 n1=0\n");
+    calibrate_bit_lengths(block.data(), 4000, c);
+    EXPECT_EQ(c.zero_length, 0);
+    EXPECT_EQ(c.one_length, 0);
 }
 
 TEST(Nplat, TwoThirdsRoundedTowardsZero) {
-    EXPECT_EQ(nplat_of(29), 19);
-    EXPECT_EQ(nplat_of(30), 20);
-    EXPECT_EQ(nplat_of(1), 0);
-    EXPECT_EQ(nplat_of(INT32_MAX), 1431655764);
+    EXPECT_EQ(shortest_pause_of(29), 19);
+    EXPECT_EQ(shortest_pause_of(30), 20);
+    EXPECT_EQ(shortest_pause_of(1), 0);
+    EXPECT_EQ(shortest_pause_of(INT32_MAX), 1431655764);
 }

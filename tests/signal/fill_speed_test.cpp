@@ -89,12 +89,12 @@ TEST(FillGaps, MaskWalkAgreesWithThePlainWalkForManyPauseLengths) {
         const std::vector<uint8_t> block =
             random_on_off(random, random() % 5000, 1 + static_cast<int>(random() % 30),
                           1 + static_cast<int>(random() % (round % 3 == 0 ? 300 : 40)));
-        const auto nfill = static_cast<int32_t>(random() % 400);
+        const auto longest_pause = static_cast<int32_t>(random() % 400);
         std::vector<uint8_t> expected = block;
-        fill_gaps_reference(expected, nfill);
+        fill_gaps_reference(expected, longest_pause);
         std::vector<uint8_t> fast = block;
-        fill_gaps(fast.data(), fast.size(), nfill);
-        ASSERT_EQ(fast, expected) << "round " << round << " nfill " << nfill;
+        fill_gaps(fast.data(), fast.size(), longest_pause);
+        ASSERT_EQ(fast, expected) << "round " << round << " nfill " << longest_pause;
     }
 }
 
@@ -116,13 +116,13 @@ TEST(FillGapsFrom, ConsecutiveRangesGiveTheWholeFill) {
         const std::vector<uint8_t> block =
             random_on_off(random, 1 + random() % 3000, 1 + static_cast<int>(random() % 20),
                           1 + static_cast<int>(random() % 90));
-        const auto nfill = static_cast<int32_t>(random() % 300);
+        const auto longest_pause = static_cast<int32_t>(random() % 300);
         std::vector<uint8_t> whole = block;
-        fill_gaps(whole.data(), whole.size(), nfill);
+        fill_gaps(whole.data(), whole.size(), longest_pause);
 
         std::vector<uint8_t> pieces = block;
         GapWalk walk;
-        walk.q = nfill / 4;
+        walk.q = longest_pause / 4;
         for (std::size_t from = 0; from < pieces.size();) {
             const std::size_t end = std::min(pieces.size(), from + 1 + random() % 200);
             fill_gaps_from(pieces.data(), from, end, walk);
@@ -170,11 +170,11 @@ TEST(ThresholdAndFill, IsThresholdThenFillOnRandomRawBlocks) {
         const std::size_t size = round % 5 == 0 ? 16384 * (1 + random() % 3) : random() % 70000;
         const std::vector<uint8_t> raw = random_raw(random, size);
         const int32_t t = static_cast<int32_t>(random() % 256);
-        const auto nfill = static_cast<int32_t>(random() % 200);
+        const auto longest_pause = static_cast<int32_t>(random() % 200);
         std::vector<uint8_t> expected = threshold_reference(raw, t);
-        fill_gaps_reference(expected, nfill);
+        fill_gaps_reference(expected, longest_pause);
         std::vector<uint8_t> fused = raw;
-        threshold_and_fill(fused.data(), fused.size(), t, nfill);
+        threshold_and_fill(fused.data(), fused.size(), t, longest_pause);
         ASSERT_EQ(fused, expected) << "round " << round;
     }
 }
@@ -196,12 +196,12 @@ TEST(ThresholdAndFill, IsThresholdThenFillOnGeneratedRecordings) {
     for (int rate : {11025, 22050, 44100, 96000}) {
         const std::vector<uint8_t> raw = rough_recording(random, rate, 60);
         for (int32_t t : {10, 30, 80}) {
-            for (int32_t nfill : {0, 8, 29, 57, 125, 1000}) {
+            for (int32_t longest_pause : {0, 8, 29, 57, 125, 1000}) {
                 std::vector<uint8_t> expected = threshold_reference(raw, t);
-                fill_gaps_reference(expected, nfill);
+                fill_gaps_reference(expected, longest_pause);
                 std::vector<uint8_t> fused = raw;
-                threshold_and_fill(fused.data(), fused.size(), t, nfill);
-                ASSERT_EQ(fused, expected) << rate << " " << t << " " << nfill;
+                threshold_and_fill(fused.data(), fused.size(), t, longest_pause);
+                ASSERT_EQ(fused, expected) << rate << " " << t << " " << longest_pause;
             }
         }
     }
@@ -211,25 +211,25 @@ TEST(NormaliseBlock, BlockAfterBlockAgreesWithThePlainSteps) {
     // The first block measures nfill and takes the separate steps; later ones the fused pass.
     std::mt19937 random(27);
     const std::vector<uint8_t> raw = rough_recording(random, 44100, 200);
-    RunSettings settings;
+    SignalOptions settings;
     const uint32_t block = static_cast<uint32_t>(raw.size() / 3 + 1);
     PulseCalibration calibration;
     PulseCalibration reference;
-    std::string report;
     for (std::size_t from = 0; from < raw.size(); from += block) {
         const std::size_t n = std::min<std::size_t>(block, raw.size() - from);
         std::vector<uint8_t> fast(raw.begin() + static_cast<std::ptrdiff_t>(from),
                                   raw.begin() + static_cast<std::ptrdiff_t>(from + n));
         std::vector<uint8_t> expected = threshold_reference(fast, settings.threshold);
-        if (reference.nfill == 0) {
-            reference.nfill = measure_nfill(expected.data(), static_cast<uint32_t>(n));
+        if (reference.longest_pause == 0) {
+            reference.longest_pause =
+                measure_longest_pause(expected.data(), static_cast<uint32_t>(n));
         }
-        fill_gaps_reference(expected, reference.nfill);
+        fill_gaps_reference(expected, reference.longest_pause);
 
-        normalise_block(fast.data(), static_cast<uint32_t>(n), settings, calibration, report);
-        ASSERT_EQ(calibration.nfill, reference.nfill);
+        normalise_block(fast.data(), static_cast<uint32_t>(n), settings, calibration);
+        ASSERT_EQ(calibration.longest_pause, reference.longest_pause);
         ASSERT_EQ(fast, expected) << "block at " << from;
     }
-    EXPECT_GT(calibration.nfill, 0);
-    EXPECT_GT(calibration.n0, 0);
+    EXPECT_GT(calibration.longest_pause, 0);
+    EXPECT_GT(calibration.zero_length, 0);
 }

@@ -14,16 +14,13 @@ TEST(NormaliserFindings, EmptyBlockWithEveryLevelOffPassedNullToMemset) {
     threshold_block(nullptr, 0, INT32_MAX);
     threshold_block(nullptr, 0, 30);
 
-    RunSettings settings;
+    SignalOptions settings;
     settings.threshold = 0x7F808001;
-    settings.verbose = 1;
     PulseCalibration calibration;
-    std::string report;
-    normalise_block(nullptr, 0, settings, calibration, report);
-    EXPECT_EQ(report, "treshhold=2139127809 bread=0 nfill=0\n");
-    EXPECT_EQ(calibration.nfill, 0);
+    EXPECT_TRUE(normalise_block(nullptr, 0, settings, calibration).pause_measured);
+    EXPECT_EQ(calibration.longest_pause, 0);
 
     std::vector<uint8_t> block{0x80};
-    normalise_block(block.data(), 1, settings, calibration, report);
+    normalise_block(block.data(), 1, settings, calibration);
     EXPECT_EQ(block[0], sample_off);
 }

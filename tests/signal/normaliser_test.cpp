@@ -91,50 +91,51 @@ TEST(FillGaps, AgreesWithThePlainWalkOnRandomBlocks) {
             for (; run > 0 && i < block.size(); --run) block[i++] = on ? sample_on : sample_off;
             on = !on;
         }
-        const int32_t nfill = static_cast<int32_t>(random() % 100);
+        const int32_t longest_pause = static_cast<int32_t>(random() % 100);
         std::vector<uint8_t> expected = block;
-        fill_gaps_reference(expected, nfill);
-        fill_gaps(block.data(), block.size(), nfill);
+        fill_gaps_reference(expected, longest_pause);
+        fill_gaps(block.data(), block.size(), longest_pause);
         ASSERT_EQ(picture(block), picture(expected)) << "round " << round;
     }
 }
 
 TEST(MeasureNfill, LongestClosedRunInsideTheThirdQuarter) {
     // 16 samples: the window is [8, 12).
-    EXPECT_EQ(measure_nfill(samples("################").data(), 16), 0);
-    EXPECT_EQ(measure_nfill(samples("########..#.####").data(), 16), 2);
+    EXPECT_EQ(measure_longest_pause(samples("################").data(), 16), 0);
+    EXPECT_EQ(measure_longest_pause(samples("########..#.####").data(), 16), 2);
     // A run open at the window's end is not counted.
-    EXPECT_EQ(measure_nfill(samples("#########...####").data(), 16), 0);
+    EXPECT_EQ(measure_longest_pause(samples("#########...####").data(), 16), 0);
     // A run that began before the window is counted from the window's start.
-    EXPECT_EQ(measure_nfill(samples("#.........#.####").data(), 16), 2);
+    EXPECT_EQ(measure_longest_pause(samples("#.........#.####").data(), 16), 2);
     // Fewer than four samples: an empty window.
-    for (uint32_t n = 0; n < 4; ++n) EXPECT_EQ(measure_nfill(samples("#.#.").data(), n), 0);
+    for (uint32_t n = 0; n < 4; ++n) EXPECT_EQ(measure_longest_pause(samples("#.#.").data(), n), 0);
 }
 
-TEST(NormaliseBlock, VerboseLineWhileNfillIsMeasured) {
-    RunSettings settings;
-    settings.verbose = 1;
+TEST(NormaliseBlock, SaysNfillWasMeasuredWhileItIsZero) {
+    SignalOptions settings;
     PulseCalibration calibration;
     std::vector<uint8_t> block(8, 128);
-    std::string report;
-    normalise_block(block.data(), 8, settings, calibration, report);
-    EXPECT_EQ(report, "treshhold=30 bread=8 nfill=0\n");
+    BlockMeasurement m = normalise_block(block.data(), 8, settings, calibration);
+    EXPECT_TRUE(m.pause_measured);
+    EXPECT_FALSE(m.calibrated);
+    EXPECT_EQ(m.block_length, 8u);
+    EXPECT_EQ(m.calibration.longest_pause, 0);
     EXPECT_EQ(block, std::vector<uint8_t>(8, sample_off));
 
-    report.clear();
-    normalise_block(block.data(), 0, settings, calibration, report);
-    EXPECT_EQ(report, "treshhold=30 bread=0 nfill=0\n");
+    m = normalise_block(block.data(), 0, settings, calibration);
+    EXPECT_TRUE(m.pause_measured);
+    EXPECT_EQ(m.block_length, 0u);
 }
 
 TEST(NormaliseBlock, LaterBlocksOnlyThresholdAndFill) {
-    RunSettings settings;
-    settings.verbose = 1;
+    SignalOptions settings;
     PulseCalibration calibration{40, 55, 88};
     std::vector<uint8_t> block{200, 200, 200, 200, 200, 200, 200, 200, 200, 200,
                                200, 200, 128, 128, 200, 128};
-    std::string report;
-    normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration, report);
-    EXPECT_EQ(report, "");
+    const BlockMeasurement m =
+        normalise_block(block.data(), static_cast<uint32_t>(block.size()), settings, calibration);
+    EXPECT_FALSE(m.pause_measured);
+    EXPECT_FALSE(m.calibrated);
     EXPECT_EQ(picture(block), "###############.");
-    EXPECT_EQ(calibration.nfill, 40);
+    EXPECT_EQ(calibration.longest_pause, 40);
 }

@@ -494,11 +494,9 @@ TEST(SoundInput, FlacWithCorruptDataCannotBeRead) {
 
 // The war file a raw input gives: its bytes normalised in one block, then the end marker.
 std::vector<uint8_t> raw_war(std::vector<uint8_t> bytes) {
-    RunSettings settings;
+    SignalOptions settings;
     PulseCalibration calibration;
-    std::string report;
-    normalise_block(bytes.data(), static_cast<uint32_t>(bytes.size()), settings, calibration,
-                    report);
+    normalise_block(bytes.data(), static_cast<uint32_t>(bytes.size()), settings, calibration);
     bytes.push_back(war_end_marker);
     return bytes;
 }

@@ -8,8 +8,8 @@ std::vector<uint8_t> threshold_reference(std::vector<uint8_t> block, int32_t thr
     return block;
 }
 
-void fill_gaps_reference(std::vector<uint8_t>& block, int32_t nfill) {
-    const int64_t q = nfill / 4;
+void fill_gaps_reference(std::vector<uint8_t>& block, int32_t longest_pause) {
+    const int64_t q = longest_pause / 4;
     int64_t r = 0;
     for (std::size_t i = 0; i < block.size(); ++i) {
         if (block[i] == 0) {
@@ -25,16 +25,16 @@ void fill_gaps_reference(std::vector<uint8_t>& block, int32_t nfill) {
 
 std::string classify_reference(const std::vector<uint8_t>& war, const PulseCalibration& cal,
                                int32_t tolerance_divisor, std::vector<int64_t>& unknown) {
-    const BitRanges ranges = tolerance_ranges(cal.n0, cal.n1, tolerance_divisor);
-    const int64_t nplat = nplat_of(cal.nfill);
-    int64_t r = 0, m = 0, nsample = 0;
+    const BitRanges ranges = tolerance_ranges(cal.zero_length, cal.one_length, tolerance_divisor);
+    const int64_t shortest_pause = shortest_pause_of(cal.longest_pause);
+    int64_t r = 0, m = 0, position = 0;
     bool started = false;
     std::string bits;
     for (uint8_t byte : war) {
-        if (byte != 0 && r >= nplat) {
+        if (byte != 0 && r >= shortest_pause) {
             if (started) {
-                const char c = classify_length(m - r + cal.nfill, ranges);
-                if (c == '?') unknown.push_back(nsample);
+                const char c = classify_length(m - r + cal.longest_pause, ranges);
+                if (c == '?') unknown.push_back(position);
                 bits += c;
             }
             m = 0;
@@ -46,7 +46,7 @@ std::string classify_reference(const std::vector<uint8_t>& war, const PulseCalib
             ++r;
         }
         ++m;
-        ++nsample;
+        ++position;
     }
     return bits;
 }

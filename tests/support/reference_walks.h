@@ -13,7 +13,7 @@ std::vector<uint8_t> threshold_reference(std::vector<uint8_t> block, int32_t thr
 
 /// The gap fill: an off run closed by an on sample at index i is filled when it is shorter
 /// than nfill / 4 and i is greater than nfill / 4.
-void fill_gaps_reference(std::vector<uint8_t>& block, int32_t nfill);
+void fill_gaps_reference(std::vector<uint8_t>& block, int32_t longest_pause);
 
 /// The classifier over a whole war file: one character per bit, and the sample index of
 /// every unknown bit in `unknown`.

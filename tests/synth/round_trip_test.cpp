@@ -3,7 +3,7 @@
 // impairment at a moderate level; the harder ones say which n= or k= they need and why.
 #include <gtest/gtest.h>
 
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 #include "synth/synth_test_support.h"
 
 #include <algorithm>

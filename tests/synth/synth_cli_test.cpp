@@ -12,7 +12,10 @@
 
 namespace {
 
-const std::string usage_hint = "(see zx81synth --help)";
+// A usage error as every newer tool reports it.
+std::string usage_error(const std::string& message) {
+    return "zx81synth: " + message + "\nTry 'zx81synth --help' for more information.\n";
+}
 
 TEST(SynthCli, HelpDocumentsEveryOption) {
     ScratchDir dir;
@@ -24,7 +27,7 @@ TEST(SynthCli, HelpDocumentsEveryOption) {
          {"--name NAME", "--rate HZ", "--bits 8|16", "--lead MS", "--trail MS", "--amplitude A",
           "--invert", "--dc D", "--noise L", "--noise NdB", "--hum L[,HZ]", "--speed F",
           "--wow D[,HZ]", "--fade F", "--shape S", "--dropout AT,LEN[,LEVEL]", "--seed N",
-          "--help", "--version"}) {
+          "-h, --help", "-V, --version"}) {
         const std::size_t at = r.out.find(std::string("\n  ") + option);
         ASSERT_NE(at, std::string::npos) << option;
         const char after = r.out[at + 3 + std::strlen(option)];
@@ -35,10 +38,13 @@ TEST(SynthCli, HelpDocumentsEveryOption) {
 
 TEST(SynthCli, VersionIsOneLine) {
     ScratchDir dir;
-    const RunResult r = run_zx81synth({"--version"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "zx81synth " ZX81_VERSION "\n");
-    EXPECT_EQ(r.err, "");
+    for (const char* option : {"--version", "-V"}) {
+        const RunResult r = run_zx81synth({option}, dir.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "zx81synth " ZX81_VERSION "\n");
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(run_zx81synth({"-h"}, dir.path()).out, run_zx81synth({"--help"}, dir.path()).out);
 }
 
 TEST(SynthCli, WritesTheRawRecording) {
@@ -136,21 +142,30 @@ TEST_P(SynthCliUsageErrors, EndWithStatusTwoAndTouchNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SynthCliUsageErrors,
     ::testing::Values(
-        UsageError{{}, "zx81synth: expected PROGRAM.p and OUTPUT " + usage_hint + "\n"},
+        UsageError{{}, usage_error("expected PROGRAM.p and OUTPUT")},
         UsageError{{"--rate", "5", "ok.p", "old.raw"},
-                   "zx81synth: --rate: 5 is out of range (8000 to 192000)\n"},
+                   usage_error("--rate: 5 is out of range (8000 to 192000)")},
         UsageError{{"--shape", "saw", "ok.p", "old.raw"},
-                   "zx81synth: --shape: 'saw' is not square, sine or tape\n"},
+                   usage_error("--shape: 'saw' is not square, sine or tape")},
         UsageError{{"hello_world.p", "old.raw"},
-                   "zx81synth: the name \"HELLO_WORLD\" has '_', which the ZX81 lacks (choose "
-                   "another with --name)\n"},
+                   usage_error("the name \"HELLO_WORLD\" has '_', which the ZX81 lacks (choose "
+                               "another with --name)")},
         UsageError{{"--name", "a@b", "ok.p", "old.raw"},
-                   "zx81synth: the name \"a@b\" has '@', which the ZX81 lacks (choose another "
-                   "with --name)\n"},
+                   usage_error("the name \"a@b\" has '@', which the ZX81 lacks (choose another "
+                               "with --name)")},
+        UsageError{{"--name", "CAF\xC3\x89", "ok.p", "old.raw"},
+                   usage_error("the name \"CAF\xC3\x89\" has '\xC3\x89', which the ZX81 lacks "
+                               "(choose another with --name)")},
+        UsageError{{"--name", "A\tB", "ok.p", "old.raw"},
+                   usage_error("the name \"A\tB\" has '\\x09', which the ZX81 lacks (choose "
+                               "another with --name)")},
+        UsageError{{"--name", std::string(128, 'A'), "ok.p", "old.raw"},
+                   usage_error("the name \"" + std::string(128, 'A') +
+                               "\" is longer than 127 characters")},
         UsageError{{"ok.p", "ok.p"},
-                   "zx81synth: can't write the recording over its program ok.p\n"},
+                   usage_error("can't write the recording over its program ok.p")},
         UsageError{{"ok.p", "./ok.p"},
-                   "zx81synth: can't write the recording over its program ok.p\n"}));
+                   usage_error("can't write the recording over its program ok.p")}));
 
 TEST(SynthCli, DefaultNameMayBeOverridden) {
     ScratchDir dir;

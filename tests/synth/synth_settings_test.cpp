@@ -8,15 +8,15 @@
 namespace {
 
 struct Parsed {
-    ParseOutcome outcome;
+    ToolCommand outcome;
     SynthSettings settings;
     std::string message;
 };
 
 Parsed parse(std::vector<std::string> args) {
     args.insert(args.begin(), "zx81synth");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
     Parsed p;
     p.outcome = parse_synth_options(static_cast<int>(argv.size()), argv.data(), p.settings,
                                     p.message);
@@ -25,7 +25,7 @@ Parsed parse(std::vector<std::string> args) {
 
 TEST(SynthOptions, DefaultsLeaveEveryImpairmentOff) {
     const Parsed p = parse({"prog.p", "out.raw"});
-    ASSERT_EQ(p.outcome, ParseOutcome::run);
+    ASSERT_EQ(p.outcome, ToolCommand::run);
     const SynthSettings& s = p.settings;
     EXPECT_EQ(s.program_name, "prog.p");
     EXPECT_EQ(s.output_name, "out.raw");
@@ -54,7 +54,7 @@ TEST(SynthOptions, ReadsEveryOptionInBothSpellings) {
                             "--speed", "0.95", "--wow=0.02,1.5", "--fade", "0.4", "--shape",
                             "tape", "--lead", "500", "--trail=250", "--dropout", "100,2,0.1",
                             "--seed", "18446744073709551615", "a.p", "B.WAV"});
-    ASSERT_EQ(p.outcome, ParseOutcome::run) << p.message;
+    ASSERT_EQ(p.outcome, ToolCommand::run) << p.message;
     const SynthSettings& s = p.settings;
     EXPECT_EQ(s.tape_name, "MY PROG");
     EXPECT_EQ(s.rate, 44100);
@@ -83,14 +83,14 @@ TEST(SynthOptions, ReadsEveryOptionInBothSpellings) {
 
 TEST(SynthOptions, NoiseInDecibelsIsARatio) {
     const Parsed p = parse({"--noise", "26dB", "a.p", "b.raw"});
-    ASSERT_EQ(p.outcome, ParseOutcome::run);
+    ASSERT_EQ(p.outcome, ToolCommand::run);
     EXPECT_TRUE(p.settings.noise_is_snr);
     EXPECT_EQ(p.settings.noise_snr_db, 26.0);
 }
 
 TEST(SynthOptions, OptionalFieldsKeepTheirDefaults) {
     const Parsed p = parse({"--hum", "5", "--wow", "0.1", "--dropout", "10,1", "a.p", "b"});
-    ASSERT_EQ(p.outcome, ParseOutcome::run);
+    ASSERT_EQ(p.outcome, ToolCommand::run);
     EXPECT_EQ(p.settings.hum_hz, 50.0);
     EXPECT_EQ(p.settings.wow_hz, 0.5);
     EXPECT_EQ(p.settings.dropout_level, 0.05);
@@ -98,14 +98,16 @@ TEST(SynthOptions, OptionalFieldsKeepTheirDefaults) {
 
 TEST(SynthOptions, DoubleDashEndsTheOptions) {
     const Parsed p = parse({"--rate", "8000", "--", "--odd.p", "-out"});
-    ASSERT_EQ(p.outcome, ParseOutcome::run) << p.message;
+    ASSERT_EQ(p.outcome, ToolCommand::run) << p.message;
     EXPECT_EQ(p.settings.program_name, "--odd.p");
     EXPECT_EQ(p.settings.output_name, "-out");
 }
 
 TEST(SynthOptions, HelpAndVersionWinOverEverythingAfterThem) {
-    EXPECT_EQ(parse({"--help"}).outcome, ParseOutcome::help);
-    EXPECT_EQ(parse({"a.p", "--version", "--rate", "1"}).outcome, ParseOutcome::version);
+    EXPECT_EQ(parse({"--help"}).outcome, ToolCommand::help);
+    EXPECT_EQ(parse({"-h"}).outcome, ToolCommand::help);
+    EXPECT_EQ(parse({"a.p", "--version", "--rate", "1"}).outcome, ToolCommand::version);
+    EXPECT_EQ(parse({"a.p", "-V"}).outcome, ToolCommand::version);
 }
 
 struct BadCase {
@@ -118,18 +120,18 @@ class SynthOptionErrors : public ::testing::TestWithParam<BadCase> {};
 TEST_P(SynthOptionErrors, GiveOneClearLine) {
     std::vector<std::string> args = GetParam().args;
     const Parsed p = parse(args);
-    EXPECT_EQ(p.outcome, ParseOutcome::error);
+    EXPECT_EQ(p.outcome, ToolCommand::usage_error);
     EXPECT_EQ(p.message, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SynthOptionErrors,
     ::testing::Values(
-        BadCase{{"a.p"}, "expected PROGRAM.p and OUTPUT (see zx81synth --help)"},
+        BadCase{{"a.p"}, "expected PROGRAM.p and OUTPUT"},
         BadCase{{"a.p", "b", "c"}, "unexpected argument 'c'"},
-        BadCase{{"--frobnicate", "a.p", "b"}, "unknown option --frobnicate (see zx81synth --help)"},
-        BadCase{{"-x", "a.p", "b"}, "unknown option -x (see zx81synth --help)"},
-        BadCase{{"a.p", "b", "--rate"}, "--rate needs a value"},
+        BadCase{{"--frobnicate", "a.p", "b"}, "unknown option '--frobnicate'"},
+        BadCase{{"-x", "a.p", "b"}, "unknown option '-x'"},
+        BadCase{{"a.p", "b", "--rate"}, "option '--rate' needs a value"},
         BadCase{{"--rate", "7999", "a.p", "b"}, "--rate: 7999 is out of range (8000 to 192000)"},
         BadCase{{"--rate", "192001", "a.p", "b"},
                 "--rate: 192001 is out of range (8000 to 192000)"},
@@ -140,9 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--bits", "16", "a.p", "b.raw"},
                 "--bits 16 needs a WAV output (a name ending in .wav); raw output is 8-bit"},
         BadCase{{"--amplitude", "0", "a.p", "b"}, "--amplitude: 0 is out of range (1 to 127)"},
-        BadCase{{"--amplitude", "128", "a.p", "b"},
-                "--amplitude: 128 is out of range (1 to 127)"},
-        BadCase{{"--invert=yes", "a.p", "b"}, "--invert takes no value"},
+        BadCase{{"--amplitude", "128", "a.p", "b"}, "--amplitude: 128 is out of range (1 to 127)"},
+        BadCase{{"--invert=yes", "a.p", "b"}, "option '--invert' takes no value"},
         BadCase{{"--dc", "-200", "a.p", "b"}, "--dc: -200 is out of range (-127 to 127)"},
         BadCase{{"--noise", "-1", "a.p", "b"}, "--noise: -1 is out of range (0 to 127)"},
         BadCase{{"--noise", "lotsdB", "a.p", "b"}, "--noise: 'lots' is not a number"},
@@ -160,8 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--trail", "1e9", "a.p", "b"}, "--trail: 1e9 is out of range (0 to 3.6e+06)"},
         BadCase{{"--dropout", "100", "a.p", "b"},
                 "--dropout: '100' needs AT,LENGTH (milliseconds)"},
-        BadCase{{"--dropout", "100,2,1.5", "a.p", "b"},
-                "--dropout: 1.5 is out of range (0 to 1)"},
+        BadCase{{"--dropout", "100,2,1.5", "a.p", "b"}, "--dropout: 1.5 is out of range (0 to 1)"},
         BadCase{{"--seed", "-3", "a.p", "b"},
                 "--seed: '-3' is not a whole number from 0 to 2^64-1"},
         BadCase{{"--seed", "18446744073709551616", "a.p", "b"},

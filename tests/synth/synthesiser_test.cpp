@@ -2,7 +2,6 @@
 
 #include "synth/synth_test_support.h"
 #include "synth/synthesiser.h"
-#include "synth/tape_name.h"
 #include "synth/wav_file.h"
 #include "tape/tape_signal.h"
 

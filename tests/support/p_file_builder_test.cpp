@@ -1,4 +1,4 @@
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 #include <gtest/gtest.h>
 
 #include <stdexcept>

@@ -1,10 +1,10 @@
-#include "program/p_file_builder.h"
+#include "support/p_file_builder.h"
 
 #include <stdexcept>
 
-#include "program/basic_text.h"
 #include "program/system_variables.h"
 #include "program/zx81_charset.h"
+#include "support/basic_text.h"
 
 namespace {
 

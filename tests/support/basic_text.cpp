@@ -1,4 +1,4 @@
-#include "program/basic_text.h"
+#include "support/basic_text.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,0 +1,87 @@
+#include "container/container_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "container/p81_format.h"
+#include "container/p_format.h"
+#include "container/tzx_format.h"
+#include "io/file_name.h"
+
+namespace {
+
+bool reads_as_p(const uint8_t* data, std::size_t size) {
+    return size >= p_file_min && data[0] == 0 &&
+           p_file_length(data) >= static_cast<int>(p_file_min) &&
+           static_cast<std::size_t>(p_file_length(data)) <= size;
+}
+
+bool reads_as_p81(const uint8_t* data, std::size_t size) {
+    if (size == 0) return false;
+    const ContainerContents contents = read_p81(data, size);
+    if (!contents.ok()) return false;
+    for (const SavedProgram& program : contents.programs) {
+        if (program.bytes[0] != 0) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ContainerFormat recognise_container(const uint8_t* data, std::size_t size,
+                                    const std::string& name) {
+    if (has_tzx_signature(data, size)) return ContainerFormat::tzx;
+    const std::string ext = file_extension(name);
+    if (ext == "tzx") return ContainerFormat::tzx;
+    if (ext == "p81") {
+        return !reads_as_p81(data, size) && reads_as_p(data, size) ? ContainerFormat::p
+                                                                   : ContainerFormat::p81;
+    }
+    if (ext == "p" || ext == "81") {
+        return !reads_as_p(data, size) && reads_as_p81(data, size) ? ContainerFormat::p81
+                                                                   : ContainerFormat::p;
+    }
+    return reads_as_p81(data, size) && !reads_as_p(data, size) ? ContainerFormat::p81
+                                                               : ContainerFormat::p;
+}
+
+ContainerContents read_container(const uint8_t* data, std::size_t size, const std::string& name) {
+    switch (recognise_container(data, size, name)) {
+    case ContainerFormat::tzx: return read_tzx(data, size);
+    case ContainerFormat::p81: return read_p81(data, size);
+    case ContainerFormat::p: break;
+    }
+    return read_p(data, size);
+}
+
+ContainerContents load_container(const std::string& name) {
+    ContainerContents contents;
+    const bool standard_input = name == "-";
+    errno = 0;
+    std::FILE* in = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+    if (in == nullptr) {
+        fail(contents, ContainerProblem::unreadable, 0, std::strerror(errno != 0 ? errno : EIO));
+        return contents;
+    }
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> chunk(65536);
+    std::size_t got;
+    while (bytes.size() <= container_file_max &&
+           (got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
+    }
+    const int error = std::ferror(in) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    if (!standard_input) std::fclose(in);
+    if (error != 0) {
+        fail(contents, ContainerProblem::unreadable, bytes.size(), std::strerror(error));
+        return contents;
+    }
+    if (bytes.size() > container_file_max) {
+        fail(contents, ContainerProblem::too_large, container_file_max,
+             "larger than 64 MiB: not a container of ZX81 programs");
+        return contents;
+    }
+    return read_container(bytes.data(), bytes.size(), standard_input ? "" : name);
+}

@@ -1,0 +1,76 @@
+#include "list/list_options.h"
+
+#include <cstring>
+
+const char* list_usage() {
+    // clang-format off
+    return "Usage: zx81list [OPTION]... FILE.p...\n"
+        "List, summarise or check ZX81 programs (P files). With FILE -, read standard input.\n"
+        "\n"
+        "  -s, --style=STYLE  listing notation: readable (default) or zmakebas\n"
+        "  -i, --info         summary of the system variables instead of the listing\n"
+        "      --screen       the display file, 24 rows of 32 characters, instead of the listing\n"
+        "  -c, --check        check the file's structure; one line per finding:\n"
+        "                       FILE: offset 0xNNNN: what is wrong\n"
+        "  -h, --help         show this help and exit\n"
+        "  -V, --version      show the version and exit\n"
+        "\n"
+        "The readable style shows block graphics as Unicode blocks, inverse characters in [ ],\n"
+        "the quote image as \"\", the pound sign as \xC2\xA3 and codes without text as \\{n}. The\n"
+        "zmakebas style is text that zmakebas -p turns back into the same program lines; a line\n"
+        "it cannot express is preceded by a # comment saying why and warned about.\n"
+           "\n"
+        "Exit status: 0 all well; 1 a file that cannot be read, --check found damage, or the\n"
+        "zmakebas text will not rebuild the program; 2 bad usage.\n";
+    // clang-format on
+}
+
+ToolCommand parse_list_options(int argc, char** argv, ListSettings& settings,
+                               std::string& message) {
+    enum { screen_option = 256 };
+    const std::vector<option> options = long_options_with({
+        {"style", required_argument, nullptr, 's'},
+        {"info", no_argument, nullptr, 'i'},
+        {"screen", no_argument, nullptr, screen_option},
+        {"check", no_argument, nullptr, 'c'},
+    });
+    start_option_scan();
+    for (;;) {
+        const int found = getopt_long(argc, argv, ":s:ichV", options.data(), nullptr);
+        if (found == -1) break;
+        switch (found) {
+        case 's':
+            if (std::strcmp(optarg, "readable") == 0) {
+                settings.style = ListStyle::readable;
+            } else if (std::strcmp(optarg, "zmakebas") == 0) {
+                settings.style = ListStyle::zmakebas;
+            } else {
+                message = std::string("unknown style '") + optarg + "' (readable or zmakebas)";
+                return ToolCommand::usage_error;
+            }
+            break;
+        case 'i':
+            settings.info = true;
+            break;
+        case screen_option:
+            settings.screen = true;
+            break;
+        case 'c':
+            settings.check = true;
+            break;
+        case 'h':
+            return ToolCommand::help;
+        case 'V':
+            return ToolCommand::version;
+        default:
+            message = refused_option(found, argv);
+            return ToolCommand::usage_error;
+        }
+    }
+    for (int i = optind; i < argc; ++i) settings.files.emplace_back(argv[i]);
+    if (settings.files.empty()) {
+        message = "no input file";
+        return ToolCommand::usage_error;
+    }
+    return ToolCommand::run;
+}
