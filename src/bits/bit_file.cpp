@@ -31,3 +31,29 @@ BitFileResult make_bit_file(const std::string& war_name, const std::string& bit_
         });
     return result;
 }
+
+BitFileResult make_bit_file_from_record(const BitRecord& record, const std::string& bit_name,
+                                        const UnknownBitReport& report) {
+    BitFileResult result;
+    OutputFile out;
+    if (!open_output(out, bit_name)) {
+        result.status = StageStatus::cannot_create;
+        return result;
+    }
+    for (int64_t position : record.unknown) report(position);
+    result.bits = record.bits;
+    result.unknown = static_cast<int64_t>(record.unknown.size());
+    BitLine line;
+    std::string text;
+    constexpr std::size_t chunk = 1 << 16;
+    for (int64_t i = 0; i < record.bits; ++i) {
+        put_bit_char(line, text, recorded_bit(record, i));
+        if (text.size() >= chunk) {
+            write_output(out, text.data(), text.size());
+            text.clear();
+        }
+    }
+    write_output(out, text.data(), text.size());
+    result.status = commit_output(out) ? StageStatus::done : StageStatus::cannot_write;
+    return result;
+}

@@ -15,7 +15,7 @@ struct OpenSource {
 
 StageStatus make_war_file(const std::string& raw_name, const std::string& war_name,
                           const SignalOptions& options, PulseCalibration& calibration,
-                          const BlockReport& report) {
+                          const BlockReport& report, const NormalisedBlock& observe) {
     OpenSource in;
     const SourceOpen opened = open_sample_source(in.source, raw_name);
     if (opened == SourceOpen::no_memory) return StageStatus::no_memory;
@@ -33,6 +33,7 @@ StageStatus make_war_file(const std::string& raw_name, const std::string& war_na
         },
         [&](uint8_t* block, std::size_t size) {
             report(normalise_block(block, static_cast<uint32_t>(size), options, calibration));
+            if (observe) observe(block, size);
             write_output(war, block, size);
         });
     if (status != StageStatus::done) return status;
