@@ -1,5 +1,6 @@
 #include "bits/bit_file.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "bits/classifier.h"
@@ -43,17 +44,13 @@ BitFileResult make_bit_file_from_record(const BitRecord& record, const std::stri
     for (int64_t position : record.unknown) report(position);
     result.bits = record.bits;
     result.unknown = static_cast<int64_t>(record.unknown.size());
-    BitLine line;
     std::string text;
-    constexpr std::size_t chunk = 1 << 16;
-    for (int64_t i = 0; i < record.bits; ++i) {
-        put_bit_char(line, text, recorded_bit(record, i));
-        if (text.size() >= chunk) {
-            write_output(out, text.data(), text.size());
-            text.clear();
-        }
+    constexpr int64_t chunk = 1024 * bit_line_length;
+    for (int64_t first = 0; first < record.bits; first += chunk) {
+        text.clear();
+        recorded_text(record, first, std::min(chunk, record.bits - first), text);
+        write_output(out, text.data(), text.size());
     }
-    write_output(out, text.data(), text.size());
     result.status = commit_output(out) ? StageStatus::done : StageStatus::cannot_write;
     return result;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "bits/classifier.h"
@@ -24,7 +25,7 @@ struct BitRecord {
     bool following = true;         // false once the record gave up
     bool started = false;          // the first block has been classified
     BitClassifier classifier;      // set up from the calibration after the first block
-    std::vector<uint8_t> packed;   // four bits a byte, first in the low two bits: 0, 1, 2 for '?'
+    std::vector<uint8_t> packed;   // four bits a byte, first in the low two bits: 0, 1, 3 for '?'
     int64_t bits = 0;
     std::vector<int64_t> unknown;  // war-file positions of the unknown bits
 };
@@ -37,8 +38,6 @@ void record_block(BitRecord& record, const uint8_t* block, std::size_t size,
 /// The war file's end marker, which closes the last bit: call once after the last block.
 void record_end(BitRecord& record);
 
-/// The character of bit `i` of the record.
-inline char recorded_bit(const BitRecord& record, int64_t i) {
-    const unsigned code = (record.packed[static_cast<std::size_t>(i / 4)] >> (2 * (i % 4))) & 3;
-    return code == 0 ? '0' : code == 1 ? '1' : '?';
-}
+/// Appends the bit-file text of the record's bits [first, first + count) to `out`: `first` is a
+/// multiple of 64 and the line break before each later line of 64 included.
+void recorded_text(const BitRecord& record, int64_t first, int64_t count, std::string& out);
