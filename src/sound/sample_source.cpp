@@ -116,10 +116,18 @@ sf_count_t decode_frames(SampleSource& source, uint8_t* out, sf_count_t frames) 
                                 channels, out);
         }
         break;
+    case SampleEncoding::single_float:
+        got = sf_readf_float(source.sound, source.decoded_floats.get(), frames);
+        if (got > 0) {
+            raw_samples_of_floats(source.decoded_floats.get(), static_cast<std::size_t>(got),
+                                  channels, out);
+        }
+        break;
     case SampleEncoding::other:
         got = sf_readf_double(source.sound, source.decoded.get(), frames);
-        for (sf_count_t i = 0; i < got; ++i) {
-            out[i] = raw_sample_of_frame(source.decoded.get() + i * channels, channels);
+        if (got > 0) {
+            raw_samples_of_doubles(source.decoded.get(), static_cast<std::size_t>(got), channels,
+                                   out);
         }
         break;
     }
@@ -167,6 +175,10 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
             case SampleEncoding::wide_integer:
                 source.decoded_ints.reset(new (std::nothrow) int32_t[decode_buffer_values]);
                 allocated = source.decoded_ints != nullptr;
+                break;
+            case SampleEncoding::single_float:
+                source.decoded_floats.reset(new (std::nothrow) float[decode_buffer_values]);
+                allocated = source.decoded_floats != nullptr;
                 break;
             case SampleEncoding::other:
                 source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
@@ -239,6 +251,8 @@ SampleEncoding sample_encoding(int format) {
     case SF_FORMAT_PCM_24:
     case SF_FORMAT_PCM_32:
         return SampleEncoding::wide_integer;
+    case SF_FORMAT_FLOAT:
+        return SampleEncoding::single_float;
     default:
         return SampleEncoding::other;
     }
@@ -287,16 +301,50 @@ void raw_samples_of_ints(const int32_t* values, std::size_t frames, int channels
     }
 }
 
+namespace {
+
+// The raw sample whose value on the 16-bit scale, shifted right by 8, is `x` before rounding
+// down: 128 * value is that, so rounding the average down here rounds down the 16-bit average
+// and then drops its low 8 bits. Beyond the scale it is clipped; NaN is silence.
+inline uint8_t raw_of_top(double x) {
+    if (x != x) return 128;
+    if (x < -127.0) return 0;  // rounds down to -128 or below
+    if (x >= 127.0) return 255;
+    int top = static_cast<int>(x); // towards zero, then down
+    top -= top > x ? 1 : 0;
+    return static_cast<uint8_t>(top + 128);
+}
+
+template <typename Value>
+void raw_samples_of(const Value* values, std::size_t frames, int channels, uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = raw_of_top(static_cast<double>(values[i]) * 128.0 / 1);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < frames; ++i) {
+        double sum = 0.0;
+        for (int c = 0; c < channels; ++c) sum += static_cast<double>(values[i * channels + c]);
+        out[i] = raw_of_top(sum * 128.0 / channels);
+    }
+}
+
+} // namespace
+
+void raw_samples_of_floats(const float* values, std::size_t frames, int channels, uint8_t* out) {
+    raw_samples_of(values, frames, channels, out);
+}
+
+void raw_samples_of_doubles(const double* values, std::size_t frames, int channels,
+                            uint8_t* out) {
+    raw_samples_of(values, frames, channels, out);
+}
+
 uint8_t raw_sample_of_frame(const double* frame, int channels) {
-    double sum = 0.0;
-    for (int c = 0; c < channels; ++c) sum += frame[c];
-    // 128 * value is the value on the 16-bit scale shifted right by 8, so rounding the average
-    // down here rounds down the 16-bit average and then drops its low 8 bits.
-    const double top = std::floor(sum * 128.0 / channels);
-    if (std::isnan(top)) return 128;
-    if (top <= -128.0) return 0;
-    if (top >= 127.0) return 255;
-    return static_cast<uint8_t>(static_cast<int>(top) + 128);
+    uint8_t raw;
+    raw_samples_of(frame, 1, channels, &raw);
+    return raw;
 }
 
 int encoded_sample_bytes(int format) {

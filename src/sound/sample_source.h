@@ -46,7 +46,8 @@ enum class SourceOpen {
 enum class SampleEncoding {
     narrow_integer, ///< 8 and 16-bit integers: libsndfile's shorts, the 16-bit scale
     wide_integer,   ///< 24 and 32-bit integers: libsndfile's ints, the 32-bit scale
-    other,          ///< floating point, u-law, lossy codecs: libsndfile's doubles
+    single_float,   ///< 32-bit floating point: libsndfile's floats, each exactly a double
+    other,          ///< 64-bit floating point, u-law, lossy codecs: libsndfile's doubles
 };
 
 /// The decoding a libsndfile format calls for.
@@ -57,6 +58,12 @@ SampleEncoding sample_encoding(int format);
 /// exactly as `raw_sample_of_frame` reduces the same values as doubles.
 void raw_samples_of_shorts(const int16_t* values, std::size_t frames, int channels, uint8_t* out);
 void raw_samples_of_ints(const int32_t* values, std::size_t frames, int channels, uint8_t* out);
+
+/// The raw samples of `frames` frames of floats or doubles (full scale +-1.0): each exactly what
+/// `raw_sample_of_frame` gives for the frame's values as doubles.
+void raw_samples_of_floats(const float* values, std::size_t frames, int channels, uint8_t* out);
+void raw_samples_of_doubles(const double* values, std::size_t frames, int channels,
+                            uint8_t* out);
 
 /// An open input: exactly one of `raw` and `sound` is set.
 struct SampleSource {
@@ -71,6 +78,7 @@ struct SampleSource {
     SampleEncoding encoding = SampleEncoding::other; // how `sound` is decoded
     std::unique_ptr<int16_t[]> decoded_shorts; // the decoding buffer of `decode_buffer_values`
     std::unique_ptr<int32_t[]> decoded_ints;   // values, of the type `encoding` asks for
+    std::unique_ptr<float[]> decoded_floats;
     std::unique_ptr<double[]> decoded;
 };
 

@@ -126,6 +126,42 @@ TEST(RawSamplesOfIntegers, AgreeWithTheReductionOfDoubles) {
     }
 }
 
+// Frames of doubles and floats, batch by batch, against the reduction written plainly.
+TEST(RawSamplesOfFloatingPoint, AgreeWithThePlainReduction) {
+    const auto plain = [](const double* frame, int channels) {
+        double sum = 0.0;
+        for (int c = 0; c < channels; ++c) sum += frame[c];
+        const double top = std::floor(sum * 128.0 / channels);
+        if (std::isnan(top)) return 128;
+        return top <= -128.0 ? 0 : top >= 127.0 ? 255 : static_cast<int>(top) + 128;
+    };
+    uint64_t state = 11;
+    for (int channels = 1; channels <= 3; ++channels) {
+        constexpr std::size_t frames = 20000;
+        std::vector<float> floats(frames * channels);
+        for (float& v : floats) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            const int pick = static_cast<int>(state >> 61);
+            const double u = static_cast<double>(state >> 11) / 9007199254740992.0; // [0, 1)
+            // Whole steps of the 8-bit scale and values just beside them, beyond full scale, NaN.
+            v = pick == 0   ? static_cast<float>(std::floor(u * 256 - 128) / 128)
+                : pick == 1 ? std::nextafter(static_cast<float>(std::floor(u * 256 - 128) / 128), -2.0f)
+                : pick == 2 ? static_cast<float>(4 * u - 2)
+                : pick == 3 ? std::nanf("")
+                            : static_cast<float>(2 * u - 1);
+        }
+        const std::vector<double> doubles(floats.begin(), floats.end());
+        std::vector<uint8_t> from_floats(frames), from_doubles(frames);
+        raw_samples_of_floats(floats.data(), frames, channels, from_floats.data());
+        raw_samples_of_doubles(doubles.data(), frames, channels, from_doubles.data());
+        for (std::size_t i = 0; i < frames; ++i) {
+            const int expected = plain(doubles.data() + i * channels, channels);
+            ASSERT_EQ(from_floats[i], expected) << channels << " channels, frame " << i;
+            ASSERT_EQ(from_doubles[i], expected) << channels << " channels, frame " << i;
+        }
+    }
+}
+
 TEST(EncodedSampleBytes, FixedSizeEncodingsOnly) {
     EXPECT_EQ(encoded_sample_bytes(SF_FORMAT_WAV | SF_FORMAT_PCM_U8), 1);
     EXPECT_EQ(encoded_sample_bytes(SF_FORMAT_AIFF | SF_FORMAT_PCM_S8), 1);
