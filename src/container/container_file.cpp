@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "container/p81_format.h"
 #include "container/p_format.h"
 #include "container/tzx_format.h"
+#include "io/file_bytes.h"
 #include "io/file_name.h"
 
 namespace {
@@ -65,23 +65,18 @@ ContainerContents load_container(const std::string& name) {
         fail(contents, ContainerProblem::unreadable, 0, std::strerror(errno != 0 ? errno : EIO));
         return contents;
     }
-    std::vector<uint8_t> bytes;
-    std::vector<uint8_t> chunk(65536);
-    std::size_t got;
-    while (bytes.size() <= container_file_max &&
-           (got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
-    }
-    const int error = std::ferror(in) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    FileBytes file;
+    int error = 0;
+    const bool read = read_file_bytes(in, container_file_max, container_file_max, file, error);
     if (!standard_input) std::fclose(in);
-    if (error != 0) {
-        fail(contents, ContainerProblem::unreadable, bytes.size(), std::strerror(error));
+    if (!read) {
+        fail(contents, ContainerProblem::unreadable, file.bytes.size(), std::strerror(error));
         return contents;
     }
-    if (bytes.size() > container_file_max) {
+    if (file.cut_off) {
         fail(contents, ContainerProblem::too_large, container_file_max,
              "larger than 64 MiB: not a container of ZX81 programs");
         return contents;
     }
-    return read_container(bytes.data(), bytes.size(), standard_input ? "" : name);
+    return read_container(file.bytes.data(), file.bytes.size(), standard_input ? "" : name);
 }
