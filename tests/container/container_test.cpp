@@ -229,6 +229,16 @@ TEST(Containers, TzxReadsSwappedSymbolsAndTheDraftLayout) {
     }
 }
 
+// An empty file's bytes may be a null pointer (an empty vector's data()): found by fuzzing, a
+// .tzx name made the reader compare zero bytes at it.
+TEST(Containers, EmptyDataAtANullPointerIsReadAsNothing) {
+    for (const char* name : {"", "x.p", "x.p81", "x.tzx"}) {
+        const ContainerContents contents = read_container(nullptr, 0, name);
+        EXPECT_TRUE(contents.programs.empty()) << name;
+    }
+    EXPECT_EQ(read_tzx(nullptr, 0).error.problem, ContainerProblem::cut_short);
+}
+
 TEST(Containers, RecognisedFromContentAndExtension) {
     const std::vector<SavedProgram> programs = two_programs();
     const std::vector<uint8_t> p = programs[0].bytes;
