@@ -4,7 +4,6 @@
 
 bool read_file_bytes(std::FILE* in, std::size_t keep, uint64_t limit, FileBytes& file,
                      int& error) {
-    file = FileBytes();
     error = 0;
     uint8_t chunk[65536];
     errno = 0;

@@ -14,6 +14,8 @@ struct FileBytes {
 
 /// Reads `in` to its end, keeping its first `keep` bytes; a file longer than `limit` bytes is
 /// read no further than that (so that a device or a recording given by mistake costs little),
-/// and `cut_off` says so. False after a read error, with `error` the system's error number.
+/// and `cut_off` says so. The read goes on from what `file` holds (start with an empty one), so
+/// that a caller may look at a file's first bytes before it decides how much more to keep.
+/// False after a read error, with `error` the system's error number.
 bool read_file_bytes(std::FILE* in, std::size_t keep, uint64_t limit, FileBytes& file,
                      int& error);

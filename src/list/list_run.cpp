@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::size_t max_kept = 0x10000; // the ZX81's address space; a P file fits in it
-
 void usage_error(const std::string& message) {
     std::fputs(usage_error_text("zx81list", message).c_str(), stderr);
 }
@@ -26,8 +24,8 @@ void report(const std::string& message) {
     std::fprintf(stderr, "zx81list: %s\n", message.c_str());
 }
 
-/// Reads a whole file: its first `container_file_max` bytes and its length. False with `error`
-/// set on failure.
+/// Reads a file: all of it when it may be a .p81 or .tzx file, otherwise its first 64 KiB and
+/// its length. False with `error` set on failure.
 bool read_input(const std::string& name, FileBytes& file, std::string& error) {
     const bool standard_input = name == "-";
     std::FILE* in = standard_input ? stdin : std::fopen(name.c_str(), "rb");
@@ -36,7 +34,7 @@ bool read_input(const std::string& name, FileBytes& file, std::string& error) {
         return false;
     }
     int number = 0;
-    const bool read = read_file_bytes(in, container_file_max, UINT64_MAX, file, number);
+    const bool read = read_program_file(in, standard_input ? "" : name, UINT64_MAX, file, number);
     if (!read) error = std::strerror(number);
     if (!standard_input) std::fclose(in);
     return read;
@@ -157,9 +155,9 @@ int zx81list_main(int argc, char** argv) {
             run.fail();
             continue;
         }
-        // A file too large for a container is shown as a P file, which says why it is none.
+        // A file read in part is shown as a P file, which says why it is none.
         const ContainerFormat format =
-            bytes.cut_off || bytes.size > container_file_max
+            bytes.cut_off || bytes.size > bytes.bytes.size()
                 ? ContainerFormat::p
                 : recognise_container(bytes.bytes.data(), bytes.bytes.size(),
                                       standard_input ? "" : file);
@@ -169,7 +167,7 @@ int zx81list_main(int argc, char** argv) {
                 read_container(bytes.bytes.data(), bytes.bytes.size(), standard_input ? "" : file));
             continue;
         }
-        if (bytes.bytes.size() > max_kept) bytes.bytes.resize(max_kept);
+        if (bytes.bytes.size() > p_file_kept) bytes.bytes.resize(p_file_kept);
         const auto size = static_cast<std::size_t>(bytes.size);
         run.show(name, parse_p_file(std::move(bytes.bytes), size), several);
     }

@@ -8,7 +8,6 @@
 #include <new>
 
 #include "container/container_file.h"
-#include "io/file_bytes.h"
 #include "io/output_file.h"
 #include "io/platform.h"
 #include "program/saved_name_text.h"
@@ -28,14 +27,16 @@ bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::str
     }
     FileBytes file;
     int error = 0;
-    const bool read = read_file_bytes(in, container_file_max, container_file_max, file, error);
+    const bool read = read_program_file(in, name, program_max, file, error);
     std::fclose(in);
     if (!read) {
         message = "can't read " + name + ": " + std::strerror(error);
         return false;
     }
-    if (file.cut_off) {
-        message = name + " is larger than 64 MiB: neither a ZX81 program nor a file of them";
+    if (file.size > file.bytes.size()) { // read in part: too large
+        message = file.bytes.size() < container_file_max
+                      ? name + " is larger than 64 KB: not a ZX81 program"
+                      : name + " is larger than 64 MiB: neither a ZX81 program nor a file of them";
         return false;
     }
     bytes = std::move(file.bytes);

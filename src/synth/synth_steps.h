@@ -35,8 +35,9 @@ enum class SynthStep {
     bad_usage, ///< the options ask for something the files do not allow (a name, --name)
 };
 
-/// Reads the whole of PROGRAM, up to `container_file_max` bytes. False, with a one-line
-/// `message`, when it cannot, or when it is larger.
+/// Reads the whole of PROGRAM: up to `program_max` bytes, or up to `container_file_max` when
+/// its start says that it may be a .p81 or .tzx file. False, with a one-line `message`, when it
+/// cannot, or when it is larger.
 bool read_program(const std::string& name, std::vector<uint8_t>& bytes, std::string& message);
 
 /// The programs PROGRAM holds, as they go on the tape.
