@@ -1,5 +1,5 @@
-// The container readers on any bytes: never a crash or a read past the end, and what they give
-// is what a writer can write back.
+// The container readers on any bytes: never a crash or a read past the end, what they give is
+// what a writer can write back, and a container is known as one from its start.
 //
 //   byte 0   the file name's extension: none, .p, .81, .p81 or .tzx
 //   rest     the file's bytes
@@ -21,6 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(contents.format == recognise_container(bytes.data(), bytes.size(), name));
     FUZZ_CHECK(contents.error.offset <= bytes.size());
     const bool named = contents.format != ContainerFormat::p;
+    // Whatever reads as a container says so from any start of it: a tool that keeps only the
+    // start of a file that cannot be one never loses a container.
+    if (named) {
+        for (const std::size_t start : {bytes.size(), bytes.size() / 2, bytes.size() / 3 + 1}) {
+            FUZZ_CHECK(may_be_container(bytes.data(), start < bytes.size() ? start : bytes.size(),
+                                        name));
+        }
+    }
     std::size_t last = 0;
     for (const SavedProgram& program : contents.programs) {
         FUZZ_CHECK(check_saved_program(program, named) == ProgramProblem::none);
