@@ -76,16 +76,17 @@ bool name_codes(const SynthSettings& settings, std::vector<uint8_t>& codes,
     return false;
 }
 
-// Renders the whole recording of one synthesiser into the output, a block at a time: raw
-// samples into `raw`, or the samples at full scale into `sound`. False when a write failed.
+// Where the recording goes, and the buffers of one block.
 struct RecordingOutput {
-    bool sound_file = false;
+    bool sound_file = false;           // into `sound`, else raw samples into `raw`
     OutputFile raw;
     SoundWriter sound;
-    std::unique_ptr<double[]> samples;
-    std::unique_ptr<uint8_t[]> bytes;
+    std::unique_ptr<double[]> samples; // a block as rendered
+    std::unique_ptr<uint8_t[]> bytes;  // and as raw samples
 };
 
+// Renders the whole recording of one synthesiser into the output, a block at a time: raw
+// samples, or the samples at full scale into the sound writer. False when a write failed.
 bool render_into(RecordingOutput& output, Synthesiser& synth) {
     double* samples = output.samples.get();
     for (int64_t left = synth.total_samples; left > 0;) {
