@@ -2,16 +2,19 @@
 // tape-signal generator at a few rates and levels, as raw samples, war data and bit text.
 //
 //   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers,
-//                          DIR/sound_reader
+//                          DIR/sound_reader, DIR/container
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 #include <sndfile.h>
 
 #include "bits/bit_file.h"
 #include "bits/classifier.h"
+#include "container/p81_format.h"
+#include "container/tzx_format.h"
 #include "signal/normaliser.h"
 #include "tape/tape_signal.h"
 
@@ -80,7 +83,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = argv[1];
-    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers", "/sound_reader"}) {
+    for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers", "/sound_reader",
+                            "/container"}) {
         mkdir((dir + sub).c_str(), 0777);
     }
     bool ok = true;
@@ -145,6 +149,32 @@ int main(int argc, char** argv) {
                                        raw, rate, formats[f]);
             }
         }
+    }
+    // Containers of two programs (a P file's system variables, E_LINE saying its length, the
+    // variables' end marker), and a bare P file; byte 0 chooses the file name's extension.
+    std::vector<SavedProgram> programs(2);
+    programs[0].name = {0x38, 0x2A, 0x2A, 0x29 | 0x80};
+    programs[1].name = {0x26 | 0x80};
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        std::vector<uint8_t>& bytes = programs[p].bytes;
+        bytes.assign(120 + 40 * p, 0);
+        const std::size_t e_line = 0x4009 + bytes.size();
+        bytes[0x0B] = static_cast<uint8_t>(e_line & 0xFF);
+        bytes[0x0C] = static_cast<uint8_t>(e_line >> 8);
+        bytes.back() = 0x80;
+    }
+    std::size_t bad;
+    ProgramProblem problem;
+    std::vector<uint8_t> p81, tzx;
+    ok &= write_p81(programs, p81, bad, problem);
+    ok &= write_tzx(programs, tzx_default_pause_ms, tzx, bad, problem);
+    const std::pair<uint8_t, const std::vector<uint8_t>*> containers[] = {
+        {3, &p81}, {4, &tzx}, {1, &programs[1].bytes}, {0, &p81}};
+    index = 0;
+    for (const auto& [extension, file] : containers) {
+        std::vector<uint8_t> seed{extension};
+        seed.insert(seed.end(), file->begin(), file->end());
+        ok &= write_seed(dir + "/container/seed" + std::to_string(index++), seed);
     }
     return ok ? 0 : 1;
 }

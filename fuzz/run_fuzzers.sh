@@ -9,7 +9,7 @@ build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers sound_reader)
+[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers sound_reader container)
 
 seeds=$build/fuzz-seeds
 findings=$build/fuzz-findings
