@@ -1,32 +1,35 @@
 #!/usr/bin/env bash
 # The converter's speed against the speed of moving the same bytes: `make bench`.
 #
-#   bench/bench.sh [BUILD_DIR]        (BENCH_SIZES="50 200", BENCH_REPS=15)
+#   bench/bench.sh [BUILD_DIR]        (BENCH_SIZES="50 200", BENCH_REPS=7)
 #
-# For each size (millions of samples) it writes a recording with bench/make_recording, runs
-# one untimed round, then times BENCH_REPS rounds, each running on the same files:
+# For each size (millions of samples) it writes a recording with bench/make_recording and its
+# sound-file twins with bench/sound_twin (16-bit stereo WAV, 16-bit stereo FLAC, 24-bit WAV,
+# float WAV: every frame reduces to the raw sample it came from), converts each once and checks
+# that all give the raw recording's war file, byte for byte. Then it times BENCH_REPS rounds,
+# each running every command once, in turn, on the same files:
 #
-#   I/O floor    dd the recording to a new file, then dd that copy to /dev/null
-#   war step     zx81tape REC.raw       (the bit file and the P file exist and are reused)
-#   war+bit      zx81tape REC.raw -b    (the P file is reused); bit step = war+bit - war step
-#   name+P step  zx81tape REC.bit -p
-#   whole        zx81tape REC.raw -r
+#   I/O floor       dd the raw recording to a new file, then dd that copy to /dev/null
+#   each input      zx81tape INPUT -r    (the whole conversion: war, bit and P file)
+#   each decoder    sound_twin --decode INPUT   (libsndfile's own time for that file)
 #
-# The floor does the converter's own I/O: it reads the recording, writes as many bytes, and
-# reads them back. Reported per step: the median wall time and the median user+system time
-# (the processor time is far less disturbed by other work on a shared machine), the
-# throughput in MB of samples (10^6) per second of wall time, the spread of the wall times
-# ((slowest - fastest) / median, the noise), and the peak resident memory (GNU time's %M);
-# then the ratio of the whole conversion to the floor. All files live in one temporary
-# directory inside the build folder, removed at the end. The last line is the summary.
+# Reported per row: the median wall time and the median user+system time, the throughput in
+# millions of samples (frames) per second of wall time, the ratio to the I/O floor, the ratio to
+# the raw recording's conversion, and the peak resident memory (GNU time's %M). The floor does
+# the converter's own I/O on the raw recording: it reads it, writes as many bytes, and reads them
+# back. The last line is the summary, with the cost per sample at the first and the last size
+# (linear when the time grows as the size does). All files live in one temporary directory
+# inside the build folder, removed at the end.
 set -euo pipefail
 
 build=${1:-build}
-exe=$(cd "$build" && pwd)/bin/zx81tape
-gen=$(cd "$build" && pwd)/bin/make_recording
-reps=${BENCH_REPS:-15}
+bin=$(cd "$build" && pwd)/bin
+exe=$bin/zx81tape
+gen=$bin/make_recording
+twin=$bin/sound_twin
+reps=${BENCH_REPS:-7}
 sizes=${BENCH_SIZES:-50 200}
-for tool in "$exe" "$gen" /usr/bin/time; do
+for tool in "$exe" "$gen" "$twin" /usr/bin/time; do
     [ -x "$tool" ] || { echo "bench: $tool is missing (build first; GNU time is package 'time')" >&2; exit 1; }
 done
 
@@ -38,8 +41,7 @@ cd "$dir"
 renice -n -5 $$ >/dev/null 2>&1 || true
 
 # timed NAME COMMAND...: runs the command, appending "wall user system" in seconds to
-# NAME.times (bash's own clock, to the millisecond) and, for the converter, its peak resident
-# memory in KiB (GNU time's %M) to NAME.m.
+# NAME.times (bash's own clock, to the millisecond) and its peak resident memory in KiB to NAME.m.
 timed() {
     local name=$1
     shift
@@ -57,73 +59,74 @@ floor() {
     dd if=copy.raw of=/dev/null bs=1M status=none
 }
 
-# median FILE COLUMN (1 wall, 2 processor time), spread FILE: (slowest - fastest) / median of
-# the wall times, largest FILE
-column() { awk -v c="$2" '{ print c == 1 ? $1 : $2 + $3 }' "$1"; }
+# median NAME COLUMN (1 wall, 2 processor time), largest NAME (peak memory)
+column() { awk -v c="$2" '{ print c == 1 ? $1 : $2 + $3 }' "$1.times"; }
 median() { column "$1" "$2" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-spread() { column "$1" 1 | sort -g | awk -v m="$(median "$1" 1)" '{ v[NR] = $1 } END { printf "%.0f%%", 100 * (v[NR] - v[1]) / m }'; }
-largest() { sort -g "$1" | tail -n 1; }
+largest() { [ -s "$1.m" ] && sort -g "$1.m" | tail -n 1 || true; }
 
-row() { # row LABEL WALL CPU MEGABYTES SPREAD RSS_KIB
-    awk -v l="$1" -v s="$2" -v c="$3" -v mb="$4" -v sp="$5" -v k="$6" 'BEGIN {
-        printf "  %-26s %7.3f s %7.3f s %7.0f MB/s %7s %9s\n", l, s, c, (s > 0 ? mb / s : 0), sp,
-               (k == "" ? "" : sprintf("%.1f MB", k / 1024)) }'
+row() { # row LABEL NAME MEGABYTES
+    awk -v l="$1" -v s="$(median "$2" 1)" -v c="$(median "$2" 2)" -v mb="$3" \
+        -v f="$(median floor 1)" -v r="$(median raw 1)" -v k="$(largest "$2")" 'BEGIN {
+        printf "  %-26s %7.3f s %7.3f s %7.0f MB/s %7.2f %7.2f %9s\n", l, s, c,
+               (s > 0 ? mb / s : 0), s / f, s / r, (k == "" ? "" : sprintf("%.1f MB", k / 1024)) }'
 }
+
+inputs=(raw wav16s flac16s wav24 float)
+declare -A file=([raw]=rec.raw [wav16s]=s16.wav [flac16s]=s16.flac [wav24]=s24.wav [float]=sfl.wav)
+declare -A label=([raw]="raw 8-bit mono" [wav16s]="WAV 16-bit stereo" [flac16s]="FLAC 16-bit stereo"
+                  [wav24]="WAV 24-bit mono" [float]="WAV float mono")
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
 echo
 summary=""
-declare -A whole_time whole_cpu
+declare -A raw_cpu raw_wall
 for mb in $sizes; do
     rm -f ./*
-    start=$(date +%s%N)
     "$gen" rec.raw "$mb"
-    gen_s=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
-    # The first run builds the bit file and the P file that the stage runs reuse.
-    "$exe" rec.raw -r >/dev/null
-    pname=$(ls ./*.p)
-    # One untimed round first, so that every file exists and is cached as in later rounds.
+    for input in "${inputs[@]:1}"; do "$twin" rec.raw "${file[$input]}" "$input"; done
+    # One untimed round: every output exists and every file is cached as in later rounds, and
+    # every input gives the raw recording's war file.
     floor
-    "$exe" rec.raw -r >/dev/null
+    identical=yes
+    for input in "${inputs[@]}"; do
+        "$exe" "${file[$input]}" -r >/dev/null
+        war="${file[$input]%.*}.war"
+        cmp -s "$war" rec.war || identical=NO
+    done
+    [ "$identical" = yes ] || echo "bench: a sound file's war file differs from the raw recording's" >&2
     sync
-    # The big outputs are removed before each timed run: the dirty pages of a removed file are
-    # dropped unwritten, so the page cache never starts writing back to the disk in the middle
-    # of a round (that, and not the converter, made the rounds noisy).
     for _ in $(seq "$reps"); do
+        # The big outputs are removed before each timed run: the dirty pages of a removed file
+        # are dropped unwritten, so that writing back to the disk never starts mid-round.
         rm -f copy.raw
         timed floor floor
-        rm -f rec.war
-        timed war "$exe" rec.raw
-        rm -f rec.war
-        timed warbit "$exe" rec.raw -b
-        timed pstep "$exe" rec.bit -p
-        rm -f rec.war
-        timed whole "$exe" rec.raw -r
+        for input in "${inputs[@]}"; do
+            rm -f "${file[$input]%.*}.war"
+            timed "$input" "$exe" "${file[$input]}" -r
+            [ "$input" = raw ] || timed "dec-$input" "$twin" --decode "${file[$input]}"
+        done
     done
-    [ -s rec.bit ] && [ -e "$pname" ] || { echo "bench: the converter left no output" >&2; exit 1; }
 
-    f=$(median floor.times 1); w=$(median war.times 1); wb=$(median warbit.times 1)
-    p=$(median pstep.times 1); a=$(median whole.times 1)
-    fc=$(median floor.times 2); wc=$(median war.times 2); wbc=$(median warbit.times 2)
-    pc=$(median pstep.times 2); ac=$(median whole.times 2)
-    b=$(awk -v x="$wb" -v y="$w" 'BEGIN { print x - y }')
-    bc=$(awk -v x="$wbc" -v y="$wc" 'BEGIN { print x - y }')
-    ratio=$(awk -v x="$a" -v y="$f" 'BEGIN { printf "%.2f", x / y }')
-    cratio=$(awk -v x="$ac" -v y="$fc" 'BEGIN { printf "%.2f", x / y }')
-    rss=$(largest whole.m)
-    whole_time[$mb]=$a
-    whole_cpu[$mb]=$ac
-    echo "$mb MB of samples (generated in $gen_s s), median of $reps rounds:"
-    echo "  step                          wall  user+system   throughput  spread  peak RSS"
-    row "I/O floor (copy+read)" "$f" "$fc" "$mb" "$(spread floor.times)" ""
-    row "war step" "$w" "$wc" "$mb" "$(spread war.times)" "$(largest war.m)"
-    row "bit step (war+bit - war)" "$b" "$bc" "$mb" "" "$(largest warbit.m)"
-    row "name+P step" "$p" "$pc" "$mb" "$(spread pstep.times)" "$(largest pstep.m)"
-    row "whole conversion (-r)" "$a" "$ac" "$mb" "$(spread whole.times)" "$rss"
-    echo "  whole / I/O floor: $ratio (wall), $cratio (user+system)"
+    echo "$mb M samples, median of $reps rounds; the war files of all inputs identical: $identical"
+    echo "  input                         wall  user+system   throughput  /floor    /raw  peak RSS"
+    row "I/O floor (copy+read raw)" floor "$mb"
+    for input in "${inputs[@]}"; do
+        row "${label[$input]}" "$input" "$mb"
+        [ "$input" = raw ] || row "  its decoding alone" "dec-$input" "$mb"
+    done
     echo
+    raw_wall[$mb]=$(median raw 1)
+    raw_cpu[$mb]=$(median raw 2)
+    summary="$mb M samples: raw $(awk -v s="$(median raw 1)" -v mb="$mb" -v f="$(median floor 1)" \
+        'BEGIN { printf "%.3f s = %.0f MB/s = %.2f x floor", s, mb / s, s / f }')"
+    for input in wav16s flac16s; do
+        summary="$summary, ${label[$input]} $(awk -v s="$(median "$input" 1)" -v r="$(median raw 1)" \
+            'BEGIN { printf "%.2f x raw", s / r }')"
+    done
+    summary="$summary, peak RSS raw $(awk -v k="$(largest raw)" 'BEGIN { printf "%.1f MB", k / 1024 }')"
+    summary="$summary, sound $(cat wav16s.m flac16s.m wav24.m float.m | sort -g | tail -n 1 |
+        awk '{ printf "%.1f MB", $1 / 1024 }')"
     rm -f ./*.times ./*.m ./*.rss
-    summary="$mb MB: whole $(awk -v s="$a" -v mb="$mb" 'BEGIN { printf "%.3f s = %.0f MB/s", s, mb / s }'), floor $(awk -v s="$f" 'BEGIN { printf "%.3f s", s }'), ratio $ratio (user+system $cratio), peak RSS $(awk -v k="$rss" 'BEGIN { printf "%.1f MB", k / 1024 }')"
 done
 
 set -- $sizes
@@ -131,8 +134,8 @@ linear=""
 if [ $# -ge 2 ]; then
     first=$1
     last=${!#}
-    linear=$(awk -v a="${whole_time[$first]}" -v b="${whole_time[$last]}" \
-        -v c="${whole_cpu[$first]}" -v d="${whole_cpu[$last]}" -v x="$first" -v y="$last" \
-        'BEGIN { printf ", cost %s->%s MB x%.2f wall, x%.2f user+system (linear: x%.2f)", x, y, b / a, d / c, y / x }')
+    linear=$(awk -v a="${raw_wall[$first]}" -v b="${raw_wall[$last]}" \
+        -v c="${raw_cpu[$first]}" -v d="${raw_cpu[$last]}" -v x="$first" -v y="$last" \
+        'BEGIN { printf "; raw %s->%s M samples: time x%.2f wall, x%.2f user+system (linear: x%.2f)", x, y, b / a, d / c, y / x }')
 fi
 echo "bench: $summary$linear"

@@ -5,10 +5,18 @@
 
 #include "synth/impairments.h"
 #include "synth/synthesiser.h"
-#include "synth/wav_file.h"
 #include "tape/tape_signal.h"
 
 namespace {
+
+// A sample in 8-bit steps around silence as unsigned 8-bit (128 added) and as signed 16-bit
+// (256 times), rounded and held within range.
+uint8_t sample_u8(double value) {
+    return static_cast<uint8_t>(std::clamp(std::nearbyint(128.0 + value), 0.0, 255.0));
+}
+int16_t sample_s16(double value) {
+    return static_cast<int16_t>(std::clamp(std::nearbyint(256.0 * value), -32768.0, 32767.0));
+}
 
 float stored(double value, SampleFormat format) {
     switch (format) {

@@ -10,6 +10,7 @@
 // zx81tape reads. The same arguments give the same file. Rendered a block at a time: memory
 // stays constant however long the recording.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +22,14 @@
 #include "program/system_variables.h"
 #include "synth/impairments.h"
 #include "synth/synthesiser.h"
-#include "synth/wav_file.h"
 
 namespace {
+
+// A sample in 8-bit steps around silence as signed 16-bit (256 times), rounded and held within
+// range.
+int16_t sample_s16(double value) {
+    return static_cast<int16_t>(std::clamp(std::nearbyint(256.0 * value), -32768.0, 32767.0));
+}
 
 // A BASIC program of `size` bytes: system variables in order, one REM line of pseudo-random
 // machine code, a collapsed display file, no variables.

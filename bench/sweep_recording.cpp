@@ -8,6 +8,8 @@
 // 8-bit samples. Keys: peak (the pulses' peak in 8-bit steps, default 100), noise (RMS), dc,
 // hum (peak, 50 Hz), speed, wow (depth), wowhz (default 0.5), fade, shape (square, sine,
 // tape), seed.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +19,19 @@
 #include <sndfile.h>
 
 #include "synth/synthesiser.h"
-#include "synth/wav_file.h"
+
+namespace {
+
+// A sample in 8-bit steps around silence as unsigned 8-bit (128 added) and as signed 16-bit
+// (256 times), rounded and held within range.
+uint8_t sample_u8(double value) {
+    return static_cast<uint8_t>(std::clamp(std::nearbyint(128.0 + value), 0.0, 255.0));
+}
+int16_t sample_s16(double value) {
+    return static_cast<int16_t>(std::clamp(std::nearbyint(256.0 * value), -32768.0, 32767.0));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 5) {

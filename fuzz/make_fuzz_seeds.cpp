@@ -2,17 +2,20 @@
 // tape-signal generator at a few rates and levels, as raw samples, war data and bit text.
 //
 //   make_fuzz_seeds DIR    creates DIR/options, DIR/normaliser, DIR/classifier, DIR/bit_readers,
-//                          DIR/sound_reader, DIR/program_finder
+//                          DIR/sound_reader, DIR/container, DIR/program_finder
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 #include <sndfile.h>
 
 #include "bits/bit_file.h"
 #include "bits/classifier.h"
+#include "container/p81_format.h"
+#include "container/tzx_format.h"
 #include "program/system_variables.h"
 #include "signal/normaliser.h"
 #include "tape/tape_signal.h"
@@ -83,7 +86,7 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     for (const char* sub : {"", "/options", "/normaliser", "/classifier", "/bit_readers",
-                            "/sound_reader", "/program_finder"}) {
+                            "/sound_reader", "/container", "/program_finder"}) {
         mkdir((dir + sub).c_str(), 0777);
     }
     bool ok = true;
@@ -149,31 +152,8 @@ int main(int argc, char** argv) {
             }
         }
     }
-    // The bursts of two programs, as program_finder_fuzzer reads them: gap, length, pulses,
-    // flags (bit 0 the value, bit 1 certain, bit 3 a long gap).
-    std::vector<uint8_t> bursts = {0, 0};
-    for (int copy = 0; copy < 2; ++copy) {
-        std::vector<uint8_t> tape = {0x2D, 0xAA}; // the name HE
-        // A program without lines: the system variables, a collapsed display, the end marker.
-        std::vector<uint8_t> program(system_variables_size + 25 + 1, 0);
-        put_le16(program, sysvar::d_file, program_address);
-        put_le16(program, sysvar::vars, program_address + 25);
-        put_le16(program, sysvar::e_line, program_address + 26);
-        std::fill(program.begin() + system_variables_size, program.end() - 1, 0x76);
-        program.back() = 0x80;
-        tape.insert(tape.end(), program.begin(), program.end());
-        bool first = true;
-        for (uint8_t byte : tape) {
-            for (int b = 7; b >= 0; --b) {
-                const int bit = byte >> b & 1;
-                bursts.insert(bursts.end(), {static_cast<uint8_t>(first ? 100 : 29),
-                                             static_cast<uint8_t>(bit != 0 ? 60 : 27),
-                                             static_cast<uint8_t>(bit != 0 ? 9 : 4),
-                                             static_cast<uint8_t>(bit | 2 | (first ? 8 : 0))});
-                first = false;
-            }
-        }
-    }
-    ok &= write_seed(dir + "/program_finder/seed0", bursts);
+#include "container/p81_format.h"
+#include "container/tzx_format.h"
+#include "program/system_variables.h"
     return ok ? 0 : 1;
 }

@@ -9,7 +9,7 @@ build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers sound_reader program_finder)
+[ ${#targets[@]} -gt 0 ] || targets=(options normaliser classifier bit_readers sound_reader container program_finder)
 
 seeds=$build/fuzz-seeds
 findings=$build/fuzz-findings

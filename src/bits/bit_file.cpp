@@ -1,5 +1,6 @@
 #include "bits/bit_file.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "bits/classifier.h"
@@ -29,5 +30,27 @@ BitFileResult make_bit_file(const std::string& war_name, const std::string& bit_
             for (char bit : bits) put_bit_char(line, text, bit);
             write_output(out, text.data(), text.size());
         });
+    return result;
+}
+
+BitFileResult make_bit_file_from_record(const BitRecord& record, const std::string& bit_name,
+                                        const UnknownBitReport& report) {
+    BitFileResult result;
+    OutputFile out;
+    if (!open_output(out, bit_name)) {
+        result.status = StageStatus::cannot_create;
+        return result;
+    }
+    for (int64_t position : record.unknown) report(position);
+    result.bits = record.bits;
+    result.unknown = static_cast<int64_t>(record.unknown.size());
+    std::string text;
+    constexpr int64_t chunk = 1024 * bit_line_length;
+    for (int64_t first = 0; first < record.bits; first += chunk) {
+        text.clear();
+        recorded_text(record, first, std::min(chunk, record.bits - first), text);
+        write_output(out, text.data(), text.size());
+    }
+    result.status = commit_output(out) ? StageStatus::done : StageStatus::cannot_write;
     return result;
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "bits/bit_record.h"
 #include "io/stage.h"
 #include "signal/calibration.h"
 
@@ -47,3 +48,9 @@ struct BitFileResult {
 BitFileResult make_bit_file(const std::string& war_name, const std::string& bit_name,
                             const PulseCalibration& calibration, int32_t tolerance_divisor,
                             const UnknownBitReport& report);
+
+/// Writes the bit file from a record that followed the whole war step (`record.following`),
+/// handing its unknown bits to `report` once the bit file is open: the same file, the same
+/// reports and the same status as `make_bit_file` on that war file.
+BitFileResult make_bit_file_from_record(const BitRecord& record, const std::string& bit_name,
+                                        const UnknownBitReport& report);

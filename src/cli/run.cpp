@@ -75,14 +75,22 @@ void clean_up(const RunNames& names) {
     remove_file(names.bit_name);
 }
 
-// The war step; 0 when it went through, else the exit status after its messages.
-int war_step(const RunNames& names, const RunSettings& settings, PulseCalibration& calibration) {
+// The war step; 0 when it went through, else the exit status after its messages. When the run
+// will build the bit file, every block is classified into `record` on the way.
+int war_step(const RunNames& names, const RunSettings& settings, PulseCalibration& calibration,
+             BitRecord& record) {
     std::printf("... creating war file %s\n", names.war_name.c_str());
     SignalOptions options;
     options.threshold = settings.threshold;
-    const StageStatus status =
-        make_war_file(names.input, names.war_name, options, calibration,
-                      [&](const BlockMeasurement& measured) { report_block(measured, settings); });
+    record.tolerance_divisor = settings.tolerance_divisor;
+    record.following = builds_bit_file(settings, names);
+    const StageStatus status = make_war_file(
+        names.input, names.war_name, options, calibration,
+        [&](const BlockMeasurement& measured) { report_block(measured, settings); },
+        [&](const uint8_t* block, std::size_t size) {
+            record_block(record, block, size, calibration);
+        });
+    record_end(record);
     if (status != StageStatus::done) return step_failed(status, names.input, names.war_name);
     if (calibration.zero_length == 0 || calibration.one_length == 0) {
         return stop("*** error *** Could not compute 0,1 bit length in samples");
@@ -91,7 +99,7 @@ int war_step(const RunNames& names, const RunSettings& settings, PulseCalibratio
 }
 
 int bit_step(const RunNames& names, const RunSettings& settings,
-             const PulseCalibration& calibration) {
+             const PulseCalibration& calibration, const BitRecord& record) {
     if (!settings.overwrite_bit && can_reuse(settings, names.bit_name)) {
         std::printf("... using existing file %s\n", names.bit_name.c_str());
         return 0;
@@ -104,12 +112,16 @@ int bit_step(const RunNames& names, const RunSettings& settings,
         return 1;
     }
     std::printf("... creating bit file %s\n", names.bit_name.c_str());
+    const UnknownBitReport report = [](int64_t position) {
+        std::printf("unknown bit, nsample=%lld in war file\n", static_cast<long long>(position));
+    };
+    // The bits were classified while the war file was written, unless the record gave up or
+    // the war file is not a plain file whose bytes would read back as they were written.
     const BitFileResult result =
-        make_bit_file(names.war_name, names.bit_name, calibration, settings.tolerance_divisor,
-                      [](int64_t position) {
-                          std::printf("unknown bit, nsample=%lld in war file\n",
-                                      static_cast<long long>(position));
-                      });
+        record.following && file_kind(names.war_name) == FileKind::regular
+            ? make_bit_file_from_record(record, names.bit_name, report)
+            : make_bit_file(names.war_name, names.bit_name, calibration,
+                            settings.tolerance_divisor, report);
     return step_failed(result.status, names.war_name, names.bit_name);
 }
 
@@ -176,8 +188,9 @@ int run_conversion(const std::string& input, RunSettings& settings) {
 
     PulseCalibration calibration;
     if (from_recording) {
-        if (const int status = war_step(names, settings, calibration)) return status;
-        if (const int status = bit_step(names, settings, calibration)) return status;
+        BitRecord record;
+        if (const int status = war_step(names, settings, calibration, record)) return status;
+        if (const int status = bit_step(names, settings, calibration, record)) return status;
     }
     if (settings.start_stage != StartStage::p_file) {
         if (const int status = p_step(names, settings)) return status;

@@ -11,6 +11,12 @@ const char* container_format_name(ContainerFormat format) {
     return "";
 }
 
+std::string offset_message(std::size_t offset, const std::string& message) {
+    char text[32];
+    std::snprintf(text, sizeof text, "offset 0x%04zX: ", offset);
+    return text + message;
+}
+
 void fail(ContainerContents& contents, ContainerProblem problem, std::size_t offset,
           const std::string& message) {
     contents.error.problem = problem;

@@ -53,6 +53,9 @@ struct ContainerContents {
     bool ok() const { return error.problem == ContainerProblem::none; }
 };
 
+/// A note or an error as the tools show it: "offset 0x015F: what is wrong".
+std::string offset_message(std::size_t offset, const std::string& message);
+
 /// Sets `contents.error`.
 void fail(ContainerContents& contents, ContainerProblem problem, std::size_t offset,
           const std::string& message);

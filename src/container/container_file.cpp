@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "container/p81_format.h"
 #include "container/p_format.h"
 #include "container/tzx_format.h"
+#include "io/file_bytes.h"
 #include "io/file_name.h"
 
 namespace {
@@ -47,6 +47,37 @@ ContainerFormat recognise_container(const uint8_t* data, std::size_t size,
                                                                : ContainerFormat::p;
 }
 
+bool may_be_container(const uint8_t* data, std::size_t size, const std::string& name) {
+    if (has_tzx_signature(data, size)) return true;
+    const std::string ext = file_extension(name);
+    if (ext == "p81" || ext == "tzx") return true;
+    if (size == 0) return false;
+    const ContainerContents start = read_p81(data, size);
+    for (const SavedProgram& program : start.programs) {
+        if (program.bytes[0] != 0) return false;
+    }
+    switch (start.error.problem) {
+    case ContainerProblem::none: return true;
+    case ContainerProblem::cut_short: return true;
+    case ContainerProblem::program_cut_short:
+        return data[start.error.offset] == 0; // the VERSN of the program cut off
+    default: return false;
+    }
+}
+
+bool read_program_file(std::FILE* in, const std::string& name, uint64_t limit, FileBytes& file,
+                       int& error) {
+    file = FileBytes();
+    // First a little more than a P file holds, kept whole, then on as the start says.
+    if (!read_file_bytes(in, container_file_max, p_file_kept, file, error)) return false;
+    if (!file.cut_off) return true;
+    if (may_be_container(file.bytes.data(), file.bytes.size(), name)) {
+        return read_file_bytes(in, container_file_max, container_file_max, file, error);
+    }
+    file.bytes.resize(p_file_kept);
+    return read_file_bytes(in, p_file_kept, limit, file, error);
+}
+
 ContainerContents read_container(const uint8_t* data, std::size_t size, const std::string& name) {
     switch (recognise_container(data, size, name)) {
     case ContainerFormat::tzx: return read_tzx(data, size);
@@ -65,23 +96,18 @@ ContainerContents load_container(const std::string& name) {
         fail(contents, ContainerProblem::unreadable, 0, std::strerror(errno != 0 ? errno : EIO));
         return contents;
     }
-    std::vector<uint8_t> bytes;
-    std::vector<uint8_t> chunk(65536);
-    std::size_t got;
-    while (bytes.size() <= container_file_max &&
-           (got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
-    }
-    const int error = std::ferror(in) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    FileBytes file;
+    int error = 0;
+    const bool read = read_file_bytes(in, container_file_max, container_file_max, file, error);
     if (!standard_input) std::fclose(in);
-    if (error != 0) {
-        fail(contents, ContainerProblem::unreadable, bytes.size(), std::strerror(error));
+    if (!read) {
+        fail(contents, ContainerProblem::unreadable, file.bytes.size(), std::strerror(error));
         return contents;
     }
-    if (bytes.size() > container_file_max) {
+    if (file.cut_off) {
         fail(contents, ContainerProblem::too_large, container_file_max,
              "larger than 64 MiB: not a container of ZX81 programs");
         return contents;
     }
-    return read_container(bytes.data(), bytes.size(), standard_input ? "" : name);
+    return read_container(file.bytes.data(), file.bytes.size(), standard_input ? "" : name);
 }

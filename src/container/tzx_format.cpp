@@ -206,7 +206,7 @@ class TzxReader {
   private:
     bool read_header() {
         const std::size_t n = size_ < signature_size ? size_ : signature_size;
-        if (std::memcmp(data_, signature, n) != 0) {
+        if (n != 0 && std::memcmp(data_, signature, n) != 0) { // no data may be a null pointer
             fail(contents_, ContainerProblem::not_tzx, 0,
                  "not a TZX file (it does not start with \"ZXTape!\")");
             return false;

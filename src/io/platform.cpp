@@ -221,6 +221,33 @@ void restore_error_stream() {
     saved_error_fd = -1;
 }
 
+struct BackgroundTask::Thread {
+    pthread_t id{};
+    bool running = false;
+    std::function<void()> task;
+};
+
+BackgroundTask::BackgroundTask() : thread_(new Thread) {}
+
+BackgroundTask::~BackgroundTask() { wait(); }
+
+bool BackgroundTask::start(std::function<void()> task) {
+    wait();
+    thread_->task = std::move(task);
+    const auto run = [](void* data) -> void* {
+        static_cast<Thread*>(data)->task();
+        return nullptr;
+    };
+    thread_->running = pthread_create(&thread_->id, nullptr, run, thread_.get()) == 0;
+    return thread_->running;
+}
+
+void BackgroundTask::wait() {
+    if (!thread_->running) return;
+    pthread_join(thread_->id, nullptr);
+    thread_->running = false;
+}
+
 bool stream_is_terminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 /// What a status query says about a name.
@@ -77,6 +79,26 @@ void silence_error_stream();
 
 /// Gives the standard error stream back once every `silence_error_stream` has been matched.
 void restore_error_stream();
+
+/// A function running on a thread of its own, so that reading and writing files can go on
+/// while the calling thread computes.
+class BackgroundTask {
+  public:
+    BackgroundTask();
+    ~BackgroundTask(); ///< waits for the function to return
+    BackgroundTask(const BackgroundTask&) = delete;
+    BackgroundTask& operator=(const BackgroundTask&) = delete;
+
+    /// Starts `task` on a new thread; false when no thread could be started (nothing runs).
+    bool start(std::function<void()> task);
+
+    /// Waits until the function has returned; nothing happens when it was never started.
+    void wait();
+
+  private:
+    struct Thread;
+    std::unique_ptr<Thread> thread_;
+};
 
 /// True when the stream is a terminal (a person is watching it).
 bool stream_is_terminal(std::FILE* stream);

@@ -4,14 +4,19 @@
 
 const char* list_usage() {
     // clang-format off
-    return "Usage: zx81list [OPTION]... FILE.p...\n"
-        "List, summarise or check ZX81 programs (P files). With FILE -, read standard input.\n"
+    return "Usage: zx81list [OPTION]... FILE...\n"
+        "List, summarise or check ZX81 programs: P files (.p, .81), and every program of a\n"
+        ".p81 or .tzx file, each under a header with its saved name. With FILE -, read\n"
+        "standard input.\n"
         "\n"
         "  -s, --style=STYLE  listing notation: readable (default) or zmakebas\n"
-        "  -i, --info         summary of the system variables instead of the listing\n"
+        "  -i, --info         summary of the system variables instead of the listing; for a\n"
+        "                       .p81 or .tzx file, also its programs, each one's name,\n"
+        "                       offset and size\n"
         "      --screen       the display file, 24 rows of 32 characters, instead of the listing\n"
         "  -c, --check        check the file's structure; one line per finding:\n"
-        "                       FILE: offset 0xNNNN: what is wrong\n"
+        "                       FILE: offset 0xNNNN: what is wrong (in a .p81 or .tzx file,\n"
+        "                       FILE #N \"NAME\": and the offset in that program's P file)\n"
         "  -h, --help         show this help and exit\n"
         "  -V, --version      show the version and exit\n"
         "\n"
@@ -20,8 +25,9 @@ const char* list_usage() {
         "zmakebas style is text that zmakebas -p turns back into the same program lines; a line\n"
         "it cannot express is preceded by a # comment saying why and warned about.\n"
            "\n"
-        "Exit status: 0 all well; 1 a file that cannot be read, --check found damage, or the\n"
-        "zmakebas text will not rebuild the program; 2 bad usage.\n";
+        "Exit status: 0 all well; 1 a file that cannot be read or is not a ZX81 program, a\n"
+        "damaged .p81 or .tzx file (its programs before the damage are still shown), --check\n"
+        "found damage, or the zmakebas text will not rebuild the program; 2 bad usage.\n";
     // clang-format on
 }
 

@@ -1,6 +1,6 @@
 // zx81list's command line:
 //
-//   zx81list [options] FILE.p...      (- reads standard input)
+//   zx81list [options] FILE...      (P, .p81 or .tzx files; - reads standard input)
 //
 // The convention of the newer tools (cmdline/command_line.h): getopt_long, -h/--help,
 // -V/--version, exit status 0, 1 or 2.

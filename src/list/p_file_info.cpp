@@ -45,13 +45,15 @@ std::string tv_system(uint8_t margin) {
 
 } // namespace
 
-std::string p_file_info(const PFileModel& m) {
+std::string p_file_info(const PFileModel& m, const char* size_label) {
     std::string text;
     auto line = [&](const char* name, const std::string& value) {
         text += name;
         text += value + "\n";
     };
-    line("file:       ", std::to_string(m.file_size) + (m.file_size == 1 ? " byte" : " bytes"));
+    text += size_label;
+    text.resize(text.size() < 12 ? 12 : text.size(), ' ');
+    text += std::to_string(m.file_size) + (m.file_size == 1 ? " byte\n" : " bytes\n");
     if (!m.has_system_variables) {
         line("system:     ", "too short for the system variables (116 bytes)");
         return text;

@@ -27,12 +27,6 @@ std::string shown_name(const std::string& file) {
     return file == "-" ? "(standard input)" : file;
 }
 
-std::string at_offset(std::size_t offset) {
-    char text[32];
-    std::snprintf(text, sizeof text, "offset 0x%04zX: ", offset);
-    return text;
-}
-
 std::string bytes_text(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " byte" : " bytes");
 }
@@ -46,14 +40,16 @@ bool load(const std::string& file, ContainerContents& contents) {
     contents = load_container(file);
     const std::string name = shown_name(file);
     for (const ContainerNote& note : contents.notes) {
-        report(name + ": " + at_offset(note.offset) + note.message);
+        report(name + ": " + offset_message(note.offset, note.message));
     }
     if (contents.ok()) return true;
     switch (contents.error.problem) {
     case ContainerProblem::unreadable:
         report("can't read " + name + ": " + contents.error.message);
         break;
-    default: report(name + ": " + at_offset(contents.error.offset) + contents.error.message); break;
+    default:
+        report(name + ": " + offset_message(contents.error.offset, contents.error.message));
+        break;
     }
     return false;
 }

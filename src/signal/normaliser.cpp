@@ -139,24 +139,34 @@ void fill_gaps(uint8_t* block, std::size_t size, int32_t longest_pause) {
     fill_gaps_from(block, 0, size, walk);
 }
 
-void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold,
-                        int32_t longest_pause) {
+RangeNormaliser make_range_normaliser(int32_t threshold, int32_t longest_pause) {
+    RangeNormaliser normaliser;
+    normaliser.band = off_band(threshold);
+    normaliser.walk.q = longest_pause / 4;
+    return normaliser;
+}
+
+void normalise_range(RangeNormaliser& normaliser, uint8_t* block, std::size_t from,
+                     std::size_t end) {
     // Each strip is filled while its thresholded samples are still in the nearest cache.
     constexpr std::size_t strip = 16384;
-    const OffBand band = off_band(threshold);
-    const auto base = static_cast<uint8_t>(band.first);
-    const auto width = static_cast<uint8_t>(band.count);
-    GapWalk walk;
-    walk.q = longest_pause / 4;
-    for (std::size_t from = 0; from < size; from += strip) {
-        const std::size_t n = size - from < strip ? size - from : strip;
+    const OffBand& band = normaliser.band;
+    for (; from < end; from += strip) {
+        const std::size_t n = end - from < strip ? end - from : strip;
         if (band.count == 256) {
             std::memset(block + from, sample_off, n);
         } else {
-            threshold_band(block + from, n, base, width);
+            threshold_band(block + from, n, static_cast<uint8_t>(band.first),
+                           static_cast<uint8_t>(band.count));
         }
-        fill_gaps_from(block, from, from + n, walk);
+        fill_gaps_from(block, from, from + n, normaliser.walk);
     }
+}
+
+void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold,
+                        int32_t longest_pause) {
+    RangeNormaliser normaliser = make_range_normaliser(threshold, longest_pause);
+    normalise_range(normaliser, block, 0, size);
 }
 
 BlockMeasurement normalise_block(uint8_t* block, uint32_t block_length,

@@ -89,6 +89,24 @@ void fill_gaps_from(uint8_t* block, std::size_t from, std::size_t end, GapWalk& 
 /// `threshold_block` then `fill_gaps`, done strip by strip in one pass over the block.
 void threshold_and_fill(uint8_t* block, std::size_t size, int32_t threshold, int32_t longest_pause);
 
+/// `threshold_and_fill` taken a range at a time, so that a block can be normalised while it is
+/// still being read: calling `normalise_range` on consecutive ranges from the block's start
+/// gives the block `threshold_and_fill` gives. The fill may change samples before `from`, back
+/// to the start of the off run that reaches into the range, never after `end`.
+struct RangeNormaliser {
+    OffBand band;
+    GapWalk walk;
+};
+RangeNormaliser make_range_normaliser(int32_t threshold, int32_t longest_pause);
+void normalise_range(RangeNormaliser& normaliser, uint8_t* block, std::size_t from,
+                     std::size_t end);
+
+/// Whether every later block is normalised by `threshold_and_fill` alone (the longest pause
+/// and both bit lengths are known), and what `normalise_block` then says of a block.
+inline bool calibration_complete(const PulseCalibration& c) {
+    return c.longest_pause != 0 && c.zero_length != 0 && c.one_length != 0;
+}
+
 /// Thresholds and gap-fills one block in place, measuring the longest pause while it is 0 and
 /// calibrating the bit lengths while one of them is still 0; says which it did.
 BlockMeasurement normalise_block(uint8_t* block, uint32_t block_length,

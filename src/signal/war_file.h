@@ -9,6 +9,8 @@
 // than the input.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,9 +20,12 @@
 /// Receives the measurement of each block as soon as the block is normalised.
 using BlockReport = std::function<void(const BlockMeasurement& measured)>;
 
+/// Receives each block as it goes into the war file, while it is still in memory.
+using NormalisedBlock = std::function<void(const uint8_t* block, std::size_t size)>;
+
 /// Converts the recording (a raw file or a sound file) into the war file block by block,
-/// measuring `calibration` on the way and handing every block's measurement to `report`.
-/// When the step stops, no war file is left.
+/// measuring `calibration` on the way and handing every block's measurement to `report` and,
+/// when given, the block itself to `observe`. When the step stops, no war file is left.
 StageStatus make_war_file(const std::string& raw_name, const std::string& war_name,
                           const SignalOptions& options, PulseCalibration& calibration,
-                          const BlockReport& report);
+                          const BlockReport& report, const NormalisedBlock& observe = {});

@@ -95,13 +95,50 @@ bool looks_like_sound(std::FILE* stream, bool& sound) {
     return seek_stream(stream, 0, SEEK_SET);
 }
 
-// sf_readf_double and sf_close with a codec's notes kept off the error stream.
-sf_count_t read_frames(SampleSource& source, double* out, sf_count_t frames) {
-    if (!source.quiet) return sf_readf_double(source.sound, out, frames);
-    silence_error_stream();
-    const sf_count_t got = sf_readf_double(source.sound, out, frames);
-    restore_error_stream();
+// Decodes up to `frames` frames into raw samples at `out`; the number decoded, or less than 0
+// on an error. A codec's notes are kept off the error stream.
+sf_count_t decode_frames(SampleSource& source, uint8_t* out, sf_count_t frames) {
+    if (source.quiet) silence_error_stream();
+    sf_count_t got = 0;
+    const int channels = source.channels;
+    switch (source.encoding) {
+    case SampleEncoding::narrow_integer:
+        got = sf_readf_short(source.sound, source.decoded_shorts.get(), frames);
+        if (got > 0) {
+            raw_samples_of_shorts(source.decoded_shorts.get(), static_cast<std::size_t>(got),
+                                  channels, out);
+        }
+        break;
+    case SampleEncoding::wide_integer:
+        got = sf_readf_int(source.sound, source.decoded_ints.get(), frames);
+        if (got > 0) {
+            raw_samples_of_ints(source.decoded_ints.get(), static_cast<std::size_t>(got),
+                                channels, out);
+        }
+        break;
+    case SampleEncoding::single_float:
+        got = sf_readf_float(source.sound, source.decoded_floats.get(), frames);
+        if (got > 0) {
+            raw_samples_of_floats(source.decoded_floats.get(), static_cast<std::size_t>(got),
+                                  channels, out);
+        }
+        break;
+    case SampleEncoding::other:
+        got = sf_readf_double(source.sound, source.decoded.get(), frames);
+        if (got > 0) {
+            raw_samples_of_doubles(source.decoded.get(), static_cast<std::size_t>(got), channels,
+                                   out);
+        }
+        break;
+    }
+    if (source.quiet) restore_error_stream();
     return got;
+}
+
+// `sum` divided by `divisor` (above 0), rounded down.
+inline int64_t floor_divide(int64_t sum, int64_t divisor) {
+    const int64_t q = sum / divisor;
+    return q * divisor > sum ? q - 1 : q;
 }
 
 } // namespace
@@ -128,8 +165,27 @@ SourceOpen open_sample_source(SampleSource& source, const std::string& name) {
                 std::fclose(stream);
                 return SourceOpen::unreadable;
             }
-            source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
-            if (!source.decoded) {
+            source.encoding = sample_encoding(info.format);
+            bool allocated = false;
+            switch (source.encoding) {
+            case SampleEncoding::narrow_integer:
+                source.decoded_shorts.reset(new (std::nothrow) int16_t[decode_buffer_values]);
+                allocated = source.decoded_shorts != nullptr;
+                break;
+            case SampleEncoding::wide_integer:
+                source.decoded_ints.reset(new (std::nothrow) int32_t[decode_buffer_values]);
+                allocated = source.decoded_ints != nullptr;
+                break;
+            case SampleEncoding::single_float:
+                source.decoded_floats.reset(new (std::nothrow) float[decode_buffer_values]);
+                allocated = source.decoded_floats != nullptr;
+                break;
+            case SampleEncoding::other:
+                source.decoded.reset(new (std::nothrow) double[decode_buffer_values]);
+                allocated = source.decoded != nullptr;
+                break;
+            }
+            if (!allocated) {
                 sf_close(sound);
                 std::fclose(stream);
                 return SourceOpen::no_memory;
@@ -162,15 +218,11 @@ bool read_samples(SampleSource& source, uint8_t* block, uint32_t capacity, uint3
         static_cast<sf_count_t>(decode_buffer_values) / source.channels;
     while (count < capacity) {
         const sf_count_t wanted = std::min<sf_count_t>(frames_per_read, capacity - count);
-        const sf_count_t got = read_frames(source, source.decoded.get(), wanted);
+        const sf_count_t got = decode_frames(source, block + count, wanted);
         // A short read is the end of the file or a decoding error; the error is only known
         // until the next call.
         if (got < wanted && sf_error(source.sound) != SF_ERR_NO_ERROR) return false;
         if (got <= 0) break;
-        for (sf_count_t i = 0; i < got; ++i) {
-            block[count + i] = raw_sample_of_frame(source.decoded.get() + i * source.channels,
-                                                   source.channels);
-        }
         count += static_cast<uint32_t>(got);
         source.frames_read += got;
     }
@@ -190,16 +242,109 @@ void close_sample_source(SampleSource& source) {
     source = SampleSource{};
 }
 
+SampleEncoding sample_encoding(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+        return SampleEncoding::narrow_integer;
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+        return SampleEncoding::wide_integer;
+    case SF_FORMAT_FLOAT:
+        return SampleEncoding::single_float;
+    default:
+        return SampleEncoding::other;
+    }
+}
+
+// The average of a frame on the 16-bit scale, rounded down, has its top 8 bits kept: the sum
+// divided by 256 times the channels (2^24 times the channels on the 32-bit scale), rounded
+// down. Mono and stereo divide by shifting, which rounds down as well.
+void raw_samples_of_shorts(const int16_t* values, std::size_t frames, int channels,
+                           uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>((values[i] >> 8) + 128);
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>(((values[2 * i] + values[2 * i + 1]) >> 9) + 128);
+        }
+    } else {
+        const int64_t divisor = int64_t{256} * channels;
+        for (std::size_t i = 0; i < frames; ++i) {
+            int64_t sum = 0;
+            for (int c = 0; c < channels; ++c) sum += values[i * channels + c];
+            out[i] = static_cast<uint8_t>(floor_divide(sum, divisor) + 128);
+        }
+    }
+}
+
+void raw_samples_of_ints(const int32_t* values, std::size_t frames, int channels, uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = static_cast<uint8_t>((values[i] >> 24) + 128);
+        }
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            const int64_t sum = int64_t{values[2 * i]} + values[2 * i + 1];
+            out[i] = static_cast<uint8_t>((sum >> 25) + 128);
+        }
+    } else {
+        const int64_t divisor = (int64_t{1} << 24) * channels;
+        for (std::size_t i = 0; i < frames; ++i) {
+            int64_t sum = 0;
+            for (int c = 0; c < channels; ++c) sum += values[i * channels + c];
+            out[i] = static_cast<uint8_t>(floor_divide(sum, divisor) + 128);
+        }
+    }
+}
+
+namespace {
+
+// The raw sample whose value on the 16-bit scale, shifted right by 8, is `x` before rounding
+// down: 128 * value is that, so rounding the average down here rounds down the 16-bit average
+// and then drops its low 8 bits. Beyond the scale it is clipped; NaN is silence.
+inline uint8_t raw_of_top(double x) {
+    if (x != x) return 128;
+    if (x < -127.0) return 0;  // rounds down to -128 or below
+    if (x >= 127.0) return 255;
+    int top = static_cast<int>(x); // towards zero, then down
+    top -= top > x ? 1 : 0;
+    return static_cast<uint8_t>(top + 128);
+}
+
+template <typename Value>
+void raw_samples_of(const Value* values, std::size_t frames, int channels, uint8_t* out) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[i] = raw_of_top(static_cast<double>(values[i]) * 128.0 / 1);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < frames; ++i) {
+        double sum = 0.0;
+        for (int c = 0; c < channels; ++c) sum += static_cast<double>(values[i * channels + c]);
+        out[i] = raw_of_top(sum * 128.0 / channels);
+    }
+}
+
+} // namespace
+
+void raw_samples_of_floats(const float* values, std::size_t frames, int channels, uint8_t* out) {
+    raw_samples_of(values, frames, channels, out);
+}
+
+void raw_samples_of_doubles(const double* values, std::size_t frames, int channels,
+                            uint8_t* out) {
+    raw_samples_of(values, frames, channels, out);
+}
+
 uint8_t raw_sample_of_frame(const double* frame, int channels) {
-    double sum = 0.0;
-    for (int c = 0; c < channels; ++c) sum += frame[c];
-    // 128 * value is the value on the 16-bit scale shifted right by 8, so rounding the average
-    // down here rounds down the 16-bit average and then drops its low 8 bits.
-    const double top = std::floor(sum * 128.0 / channels);
-    if (std::isnan(top)) return 128;
-    if (top <= -128.0) return 0;
-    if (top >= 127.0) return 255;
-    return static_cast<uint8_t>(static_cast<int>(top) + 128);
+    uint8_t raw;
+    raw_samples_of(frame, 1, channels, &raw);
+    return raw;
 }
 
 int encoded_sample_bytes(int format) {

@@ -41,6 +41,30 @@ enum class SourceOpen {
     no_memory,  ///< the decoding buffer could not be allocated
 };
 
+/// How the frames of a sound file are decoded: integers up to 16 bits as shorts, wider integers
+/// as ints (both exactly, with no detour through floating point), anything else as doubles.
+enum class SampleEncoding {
+    narrow_integer, ///< 8 and 16-bit integers: libsndfile's shorts, the 16-bit scale
+    wide_integer,   ///< 24 and 32-bit integers: libsndfile's ints, the 32-bit scale
+    single_float,   ///< 32-bit floating point: libsndfile's floats, each exactly a double
+    other,          ///< 64-bit floating point, u-law, lossy codecs: libsndfile's doubles
+};
+
+/// The decoding a libsndfile format calls for.
+SampleEncoding sample_encoding(int format);
+
+/// The raw samples of `frames` frames of `channels` shorts (16-bit scale) or ints (32-bit
+/// scale): each frame's average, rounded down on the 16-bit scale, reduced to its top 8 bits,
+/// exactly as `raw_sample_of_frame` reduces the same values as doubles.
+void raw_samples_of_shorts(const int16_t* values, std::size_t frames, int channels, uint8_t* out);
+void raw_samples_of_ints(const int32_t* values, std::size_t frames, int channels, uint8_t* out);
+
+/// The raw samples of `frames` frames of floats or doubles (full scale +-1.0): each exactly what
+/// `raw_sample_of_frame` gives for the frame's values as doubles.
+void raw_samples_of_floats(const float* values, std::size_t frames, int channels, uint8_t* out);
+void raw_samples_of_doubles(const double* values, std::size_t frames, int channels,
+                            uint8_t* out);
+
 /// An open input: exactly one of `raw` and `sound` is set.
 struct SampleSource {
     std::FILE* raw = nullptr;           // a headerless input, read byte for byte
@@ -51,7 +75,11 @@ struct SampleSource {
     sf_count_t frames_declared = 0;     // frames `sound` says it holds (SF_COUNT_MAX: unknown)
     sf_count_t frames_read = 0;         // frames of `sound` decoded so far
     bool quiet = false;                 // a codec decodes `sound`: its notes are kept off stderr
-    std::unique_ptr<double[]> decoded;  // decoding buffer of `decode_buffer_values` values
+    SampleEncoding encoding = SampleEncoding::other; // how `sound` is decoded
+    std::unique_ptr<int16_t[]> decoded_shorts; // the decoding buffer of `decode_buffer_values`
+    std::unique_ptr<int32_t[]> decoded_ints;   // values, of the type `encoding` asks for
+    std::unique_ptr<float[]> decoded_floats;
+    std::unique_ptr<double[]> decoded;
 };
 
 /// Opens `name` as a sound file when libsndfile recognises its header, otherwise as raw.

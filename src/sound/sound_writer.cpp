@@ -9,10 +9,14 @@ namespace {
 
 constexpr std::size_t block_samples = 4096;
 
-// libsndfile writes into the writer's output file through these calls, so that the bytes go
-// under the temporary name and every short write is seen.
+// libsndfile writes into the writer's output file (or its stage) through these calls, so that
+// the bytes go under the temporary name and every short write is seen.
+std::FILE* stream_of(void* user) {
+    auto* writer = static_cast<SoundWriter*>(user);
+    return writer->stage != nullptr ? writer->stage : writer->out.stream;
+}
 sf_count_t output_length(void* user) {
-    std::FILE* stream = static_cast<SoundWriter*>(user)->out.stream;
+    std::FILE* stream = stream_of(user);
     const int64_t here = stream_position(stream);
     if (here < 0 || !seek_stream(stream, 0, SEEK_END)) return -1;
     const int64_t end = stream_position(stream);
@@ -20,7 +24,7 @@ sf_count_t output_length(void* user) {
     return end;
 }
 sf_count_t output_seek(sf_count_t offset, int whence, void* user) {
-    std::FILE* stream = static_cast<SoundWriter*>(user)->out.stream;
+    std::FILE* stream = stream_of(user);
     if (!seek_stream(stream, offset, whence)) return -1;
     return stream_position(stream);
 }
@@ -29,15 +33,33 @@ sf_count_t output_read(void*, sf_count_t, void*) {
 }
 sf_count_t output_write(const void* data, sf_count_t count, void* user) {
     auto* writer = static_cast<SoundWriter*>(user);
-    write_output(writer->out, data, static_cast<std::size_t>(count));
-    if (writer->out.write_failed) {
-        writer->failed = true;
-        return 0;
+    const auto size = static_cast<std::size_t>(count);
+    if (writer->stage != nullptr) {
+        if (std::fwrite(data, 1, size, writer->stage) != size) writer->failed = true;
+    } else {
+        write_output(writer->out, data, size);
+        if (writer->out.write_failed) writer->failed = true;
     }
-    return count;
+    return writer->failed ? 0 : count;
 }
 sf_count_t output_tell(void* user) {
-    return stream_position(static_cast<SoundWriter*>(user)->out.stream);
+    return stream_position(stream_of(user));
+}
+
+// Copies the staged file into the output. False when a read or a write failed.
+bool copy_stage(SoundWriter& writer) {
+    char block[65536];
+    if (!seek_stream(writer.stage, 0, SEEK_SET)) return false;
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, writer.stage)) > 0) {
+        write_output(writer.out, block, got);
+    }
+    return std::ferror(writer.stage) == 0 && !writer.out.write_failed;
+}
+
+void close_stage(SoundWriter& writer) {
+    if (writer.stage != nullptr) std::fclose(writer.stage); // a scratch file: nothing to lose
+    writer.stage = nullptr;
 }
 
 // A sample at `bits` per sample, in the top bits of an int as libsndfile takes it.
@@ -81,6 +103,26 @@ int sound_file_format(SoundFileType type, int bits) {
     return 0;
 }
 
+const char* sound_file_type_name(SoundFileType type) {
+    switch (type) {
+    case SoundFileType::wav: return "WAV";
+    case SoundFileType::flac: return "FLAC";
+    case SoundFileType::aiff: return "AIFF";
+    }
+    return "";
+}
+
+bool sound_file_holds(SoundFileType type, int bits, int64_t samples) {
+    if (samples < 0) return false;
+    const uint64_t data = static_cast<uint64_t>(samples) * static_cast<uint64_t>(bits / 8);
+    switch (type) {
+    case SoundFileType::wav: return 36 + data + (data & 1) <= 0xFFFFFFFFull;
+    case SoundFileType::aiff: return data + 4096 <= 0xFFFFFFFFull;
+    case SoundFileType::flac: return static_cast<uint64_t>(samples) < (1ull << 36);
+    }
+    return false;
+}
+
 SoundWriteError open_sound_writer(SoundWriter& writer, const std::string& name, SoundFileType type,
                                   int rate, int bits) {
     writer.sound = nullptr;
@@ -94,11 +136,20 @@ SoundWriteError open_sound_writer(SoundWriter& writer, const std::string& name, 
         return SoundWriteError::bad_format;
     }
     if (!open_output(writer.out, name)) return SoundWriteError::no_create;
+    writer.stage = nullptr;
+    if (!seek_stream(writer.out.stream, 0, SEEK_CUR)) {
+        writer.stage = std::tmpfile();
+        if (writer.stage == nullptr) {
+            discard_output(writer.out);
+            return SoundWriteError::no_create;
+        }
+    }
     static SF_VIRTUAL_IO calls{output_length, output_seek, output_read, output_write, output_tell};
     silence_error_stream();
     writer.sound = sf_open_virtual(&calls, SFM_WRITE, &info, &writer);
     restore_error_stream();
     if (writer.sound == nullptr) {
+        close_stage(writer);
         discard_output(writer.out);
         return SoundWriteError::failed;
     }
@@ -131,6 +182,8 @@ SoundWriteError close_sound_writer(SoundWriter& writer) {
     restore_error_stream();
     writer.sound = nullptr;
     ok = ok && !writer.failed; // the encoder's last writes happen inside the close
+    if (ok && writer.stage != nullptr) ok = copy_stage(writer);
+    close_stage(writer);
     if (!ok) {
         discard_output(writer.out);
         return SoundWriteError::failed;
@@ -145,5 +198,6 @@ void discard_sound_writer(SoundWriter& writer) {
         restore_error_stream();
     }
     writer.sound = nullptr;
+    close_stage(writer);
     discard_output(writer.out);
 }

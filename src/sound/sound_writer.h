@@ -11,12 +11,15 @@
 // value on the 8-bit scale, exactly as the tools' own writers round it.
 //
 // The file is written block by block under a temporary name beside the output and renamed when
-// complete (see io/output_file.h); every write and the close are checked, and whatever
+// complete (see io/output_file.h). libsndfile goes back to the header at the end to write the
+// sizes, so an output that cannot seek (a FIFO, a pipe, a terminal) is staged in an anonymous
+// temporary file and copied out at the close. Every write and the close are checked, and whatever
 // libsndfile or its codec would write on the error stream is kept off it (see
 // `silence_error_stream`): a failure is the writer's result, and the tool says it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include <sndfile.h>
@@ -31,6 +34,15 @@ bool sound_file_type_of(const std::string& name, SoundFileType& type);
 /// The libsndfile format of a type at `bits` (8, 16 or 24) per sample; 0 for other bits.
 int sound_file_format(SoundFileType type, int bits);
 
+/// "WAV", "FLAC" or "AIFF", for messages.
+const char* sound_file_type_name(SoundFileType type);
+
+/// False when a file of the type cannot hold `samples` mono samples of `bits` bits: the sizes
+/// in WAV and AIFF headers are 32-bit (a WAV file's RIFF size counts its 36 bytes of header
+/// after the size field, the data and the pad byte of an odd data size; an AIFF file's FORM
+/// size leaves room for its header chunks). FLAC counts its samples in 36 bits.
+bool sound_file_holds(SoundFileType type, int bits, int64_t samples);
+
 /// Why a sound file could not be written.
 enum class SoundWriteError {
     none,
@@ -43,7 +55,8 @@ enum class SoundWriteError {
 /// from the open to the close.
 struct SoundWriter {
     OutputFile out;           // the file the bytes go to
-    SNDFILE* sound = nullptr; // libsndfile's encoder writing into `out`
+    std::FILE* stage = nullptr; // for an `out` that cannot seek: the bytes until the close
+    SNDFILE* sound = nullptr; // libsndfile's encoder writing into `out` (or `stage`)
     int bits = 16;            // bits per stored sample
     bool failed = false;      // a write came back short; reported at the close
 };

@@ -40,11 +40,19 @@ int zx81synth_main(int argc, char** argv) {
     if (same_file(settings.program_name, settings.output_name)) {
         return usage_error("can't write the recording over its program " + settings.program_name);
     }
-    std::vector<uint8_t> program;
-    if (!read_program(settings.program_name, program, message)) return failure(message);
-    std::vector<uint8_t> bytes;
-    if (!tape_bytes(settings, program, bytes, message)) return usage_error(message);
+    std::vector<uint8_t> file;
+    if (!read_program(settings.program_name, file, message)) return failure(message);
+    TapePrograms programs;
+    const SynthStep step = tape_programs(settings, file, programs, message);
+    for (const std::string& note : programs.notes) {
+        std::fprintf(stderr, "zx81synth: %s: %s\n", settings.program_name.c_str(), note.c_str());
+    }
+    switch (step) {
+    case SynthStep::done: break;
+    case SynthStep::failed: return failure(message);
+    case SynthStep::bad_usage: return usage_error(message);
+    }
     install_signal_cleanup();
-    if (!write_recording(settings, bytes, message)) return failure(message);
+    if (!write_recording(settings, programs.tapes, message)) return failure(message);
     return exit_done;
 }

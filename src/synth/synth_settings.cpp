@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
-#include "io/file_name.h"
 
 bool parse_number(const std::string& text, double& value) {
     if (text.empty()) return false;
@@ -94,11 +94,11 @@ bool apply_option(const std::string& option, const std::string& value, SynthSett
     }
     if (option == "--rate") return read_integer(option, value, 8000, 192000, s.rate, message);
     if (option == "--bits") {
-        if (value != "8" && value != "16") {
-            message = "--bits: '" + value + "' is not 8 or 16";
+        if (value != "8" && value != "16" && value != "24") {
+            message = "--bits: '" + value + "' is not 8, 16 or 24";
             return false;
         }
-        s.bits = value == "8" ? 8 : 16;
+        s.bits = std::atoi(value.c_str());
         return true;
     }
     if (option == "--amplitude") {
@@ -142,6 +142,7 @@ bool apply_option(const std::string& option, const std::string& value, SynthSett
     }
     if (option == "--lead") return read_value(option, value, 0, 3600000, s.lead_ms, message);
     if (option == "--trail") return read_value(option, value, 0, 3600000, s.trail_ms, message);
+    if (option == "--gap") return read_value(option, value, 0, 3600000, s.gap_ms, message);
     if (option == "--dropout") {
         if (!read_fields(option, value, 3, f, message)) return false;
         if (f.size() < 2) {
@@ -184,6 +185,7 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
         {"shape", required_argument, nullptr, value_option},
         {"lead", required_argument, nullptr, value_option},
         {"trail", required_argument, nullptr, value_option},
+        {"gap", required_argument, nullptr, value_option},
         {"dropout", required_argument, nullptr, value_option},
         {"seed", required_argument, nullptr, value_option},
     });
@@ -212,15 +214,17 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
     }
     const int files = argc - optind;
     if (files != 2) {
-        message = files < 2 ? "expected PROGRAM.p and OUTPUT"
+        message = files < 2 ? "expected PROGRAM and OUTPUT"
                             : "unexpected argument '" + std::string(argv[optind + 2]) + "'";
         return ToolCommand::usage_error;
     }
     s.program_name = argv[optind];
     s.output_name = argv[optind + 1];
-    s.wav = file_extension(s.output_name) == "wav";
-    if (s.bits == 16 && !s.wav) {
-        message = "--bits 16 needs a WAV output (a name ending in .wav); raw output is 8-bit";
+    s.sound_file = sound_file_type_of(s.output_name, s.sound_type);
+    if (s.bits != 8 && !s.sound_file) {
+        message = "--bits " + std::to_string(s.bits) +
+                  " needs a sound file (OUTPUT ending in .wav, .flac, .aif or .aiff); raw "
+                  "output is 8-bit";
         return ToolCommand::usage_error;
     }
     return ToolCommand::run;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cmdline/command_line.h"
+#include "sound/sound_writer.h"
 
 /// The wave of one pulse.
 enum class PulseShape {
@@ -17,12 +18,14 @@ enum class PulseShape {
 };
 
 struct SynthSettings {
-    std::string program_name;   // PROGRAM.p, read as plain bytes
-    std::string output_name;    // OUTPUT; a name ending in .wav gives a WAV file
+    std::string program_name;   // PROGRAM: a P file (plain bytes), a .p81 or a .tzx file
+    std::string output_name;    // OUTPUT; .wav, .flac, .aif, .aiff give a sound file
     std::string tape_name;      // --name as typed; empty: made from the program's file name
-    bool wav = false;           // OUTPUT ends in .wav (any case)
+    bool sound_file = false;    // OUTPUT names a sound file (else raw samples)
+    SoundFileType sound_type = SoundFileType::wav; // and its type, by the extension
     int rate = 22050;           // --rate: samples per second
-    int bits = 8;               // --bits: 8 or 16 bits per sample (16 only in a WAV file)
+    int bits = 8;               // --bits: 8, 16 or 24 bits per sample (8 only in raw samples)
+    double gap_ms = 5000.0;     // --gap: silence between two programs of a container
     int amplitude = 100;        // --amplitude: peak distance from silence, 1 to 127
     bool invert = false;        // --invert: the recording upside down
     double dc = 0.0;            // --dc: offset added to every sample

@@ -86,3 +86,8 @@ void render_samples(Synthesiser& s, double* out, std::size_t count) {
         out[i] = y;
     }
 }
+
+uint8_t raw_sample(double value) {
+    const double v = std::nearbyint(128.0 + value);
+    return static_cast<uint8_t>(v < 0.0 ? 0.0 : (v > 255.0 ? 255.0 : v));
+}

@@ -60,3 +60,6 @@ double noise_rms(const SynthSettings& settings);
 /// Renders the next `count` samples into `out`, in 8-bit steps around silence; after the end
 /// of the recording it gives silence.
 void render_samples(Synthesiser& synth, double* out, std::size_t count);
+
+/// A rendered sample as a raw one (unsigned 8-bit): rounded, 128 added, held within 0..255.
+uint8_t raw_sample(double value);

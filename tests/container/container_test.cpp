@@ -9,6 +9,7 @@
 #include "container/tzx_format.h"
 #include "program/saved_name_text.h"
 #include "support/p_file_builder.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -229,6 +230,16 @@ TEST(Containers, TzxReadsSwappedSymbolsAndTheDraftLayout) {
     }
 }
 
+// An empty file's bytes may be a null pointer (an empty vector's data()): found by fuzzing, a
+// .tzx name made the reader compare zero bytes at it.
+TEST(Containers, EmptyDataAtANullPointerIsReadAsNothing) {
+    for (const char* name : {"", "x.p", "x.p81", "x.tzx"}) {
+        const ContainerContents contents = read_container(nullptr, 0, name);
+        EXPECT_TRUE(contents.programs.empty()) << name;
+    }
+    EXPECT_EQ(read_tzx(nullptr, 0).error.problem, ContainerProblem::cut_short);
+}
+
 TEST(Containers, RecognisedFromContentAndExtension) {
     const std::vector<SavedProgram> programs = two_programs();
     const std::vector<uint8_t> p = programs[0].bytes;
@@ -257,3 +268,48 @@ TEST(Containers, RecognisedFromContentAndExtension) {
     EXPECT_EQ(read_container(text.data(), text.size(), "x.tzx").error.problem,
               ContainerProblem::not_tzx);
 }
+
+namespace {
+
+FileBytes read_program_file_named(const std::string& path, const std::string& name,
+                                  uint64_t limit) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    EXPECT_NE(in, nullptr);
+    FileBytes file;
+    int error = 0;
+    EXPECT_TRUE(read_program_file(in, name, limit, file, error));
+    std::fclose(in);
+    return file;
+}
+
+// A file larger than a P file is read whole only when its start may be a container: a .p81 of
+// programs larger than 64 KiB under any name, but of a recording given by mistake only 64 KiB.
+TEST(Containers, ProgramFilesAreReadWholeOnlyWhenTheyMayBeContainers) {
+    ScratchDir dir;
+    std::vector<SavedProgram> programs = two_programs();
+    for (int i = 0; i < 4; ++i) programs.push_back(programs[1]);
+    const std::vector<uint8_t> p81 = p81_of(programs);
+    ASSERT_GT(p81.size(), p_file_kept);
+    write_file(dir / "many.bin", p81);
+    std::vector<uint8_t> noise(p81.size());
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7 + 0x81);
+    write_file(dir / "noise.wav", noise);
+
+    FileBytes file = read_program_file_named(dir / "many.bin", "many.bin", UINT64_MAX);
+    EXPECT_EQ(file.bytes, p81);
+    EXPECT_FALSE(file.cut_off);
+    EXPECT_EQ(read_container(file.bytes.data(), file.bytes.size(), "many.bin").programs.size(),
+              programs.size());
+
+    file = read_program_file_named(dir / "noise.wav", "noise.wav", UINT64_MAX);
+    EXPECT_EQ(file.bytes.size(), p_file_kept);
+    EXPECT_EQ(file.size, noise.size());
+    EXPECT_FALSE(file.cut_off);
+    file = read_program_file_named(dir / "noise.wav", "noise.p81", UINT64_MAX);
+    EXPECT_EQ(file.bytes, noise); // a name that says container is believed
+    file = read_program_file_named(dir / "noise.wav", "noise.wav", p_file_kept);
+    EXPECT_EQ(file.bytes.size(), p_file_kept);
+    EXPECT_TRUE(file.cut_off);
+}
+
+} // namespace

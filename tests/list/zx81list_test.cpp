@@ -1,6 +1,8 @@
 // End to end: the built zx81list run in a scratch directory.
 #include <gtest/gtest.h>
 
+#include "container/p81_format.h"
+#include "container/tzx_format.h"
 #include "support/p_file_builder.h"
 #include "support/test_support.h"
 
@@ -215,7 +217,7 @@ TEST_F(Zx81List, UsageErrors) {
 TEST_F(Zx81List, HelpAndVersion) {
     const RunResult help = run_zx81list({"--help"}, dir.path());
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: zx81list [OPTION]... FILE.p...\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: zx81list [OPTION]... FILE...\n", 0), 0u);
     for (const char* option : {"--style", "--info", "--screen", "--check", "--help", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
@@ -232,6 +234,61 @@ TEST_F(Zx81List, OptionsMayFollowTheFiles) {
     const RunResult r = run_zx81list({"hello.p", "--check"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+}
+
+
+// Two programs in one .p81 and one .tzx file: each listed under its saved name, --info with
+// the container and each program's name, offset and size, damage after the programs read.
+TEST_F(Zx81List, ListsEveryProgramOfAP81OrTzxFile) {
+    std::vector<SavedProgram> programs(2);
+    programs[0].name = {0x2D, 0x2A, 0x31, 0x31, 0xB4}; // HELLO
+    programs[0].bytes = hello();
+    programs[1].name = {0x26, 0x1D, 0x00, 0x0B, 0x1D, 0x8B}; // A1 "1"
+    programs[1].bytes = build_p_file({text_line(5, "CLS")});
+    std::vector<uint8_t> p81, tzx;
+    std::size_t bad;
+    ProgramProblem problem;
+    ASSERT_TRUE(write_p81(programs, p81, bad, problem));
+    ASSERT_TRUE(write_tzx(programs, tzx_default_pause_ms, tzx, bad, problem));
+    write_file(dir / "two.p81", p81);
+    write_file(dir / "two.tzx", tzx);
+    write_file(dir / "cut.p81", std::vector<uint8_t>(p81.begin(), p81.end() - 1));
+
+    for (const std::string file : {"two.p81", "two.tzx"}) {
+        const RunResult r = run_zx81list({file}, dir.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, file + " #1 \"HELLO\":\n" + hello_readable + "\n" + file +
+                             " #2 \"A1 \"1\"\":\n   5 CLS\n");
+    }
+    const RunResult zmakebas = run_zx81list({"-s", "zmakebas", "two.p81"}, dir.path());
+    EXPECT_EQ(zmakebas.out, "# two.p81 #1 \"HELLO\"\n" + std::string(hello_zmakebas) +
+                                "\n# two.p81 #2 \"A1 \"1\"\"\n5 CLS\n");
+
+    const RunResult info = run_zx81list({"--info", "two.tzx"}, dir.path());
+    EXPECT_EQ(info.status, 0);
+    const std::string first = info.out.substr(0, info.out.find("VERSN:"));
+    EXPECT_EQ(first, "two.tzx: .tzx, 2 programs, " + std::to_string(tzx.size()) +
+                         " bytes\n\ntwo.tzx #1 \"HELLO\":\nname:       HELLO\n"
+                         "offset:     0x00000A\nP file:     198 bytes\n");
+    EXPECT_NE(info.out.find("\n\ntwo.tzx #2 \"A1 \"1\"\":\nname:       A1 \"1\"\n"
+                            "offset:     0x000132\nP file:     "),
+              std::string::npos);
+
+    const std::size_t size = programs[1].bytes.size();
+    char damage[160];
+    std::snprintf(damage, sizeof damage,
+                  "offset 0x00D1: E_LINE 0x%04zX makes the program %zu bytes long, but %zu are "
+                  "left\n",
+                  0x4009 + size, size, size - 1);
+    const RunResult cut = run_zx81list({"cut.p81"}, dir.path());
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.out, "cut.p81 #1 \"HELLO\":\n" + std::string(hello_readable));
+    EXPECT_EQ(cut.err, std::string("zx81list: cut.p81: ") + damage);
+    const RunResult check = run_zx81list({"--check", "cut.p81", "two.p81"}, dir.path());
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, std::string("cut.p81: ") + damage);
+    EXPECT_EQ(check.err, "");
 }
 
 } // namespace

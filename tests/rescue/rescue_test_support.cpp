@@ -9,11 +9,19 @@
 #include "recover/recover_test_support.h"
 #include "synth/impairments.h"
 #include "synth/synthesiser.h"
-#include "synth/wav_file.h"
 
 namespace {
-constexpr double pi = 3.14159265358979323846;
+
+// A sample in 8-bit steps around silence as unsigned 8-bit (128 added) and as signed 16-bit
+// (256 times), rounded and held within range.
+uint8_t sample_u8(double value) {
+    return static_cast<uint8_t>(std::clamp(std::nearbyint(128.0 + value), 0.0, 255.0));
 }
+int16_t sample_s16(double value) {
+    return static_cast<int16_t>(std::clamp(std::nearbyint(256.0 * value), -32768.0, 32767.0));
+}
+constexpr double pi = 3.14159265358979323846;
+} // namespace
 
 void TestRecording::silence(double seconds) {
     samples.resize(samples.size() + static_cast<std::size_t>(seconds * rate), 0.0);

@@ -89,6 +89,79 @@ TEST(RawSampleOfFrame, FloatingPointBeyondFullScaleIsClippedAndNanIsSilence) {
     }
 }
 
+// The integer reductions give exactly what the doubles libsndfile would decode the same
+// values to give: shorts are value / 32768, ints value / 2^31.
+TEST(RawSamplesOfIntegers, AgreeWithTheReductionOfDoubles) {
+    uint64_t state = 7;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state >> 16;
+    };
+    for (int channels = 1; channels <= 5; ++channels) {
+        constexpr std::size_t frames = 4000;
+        std::vector<int16_t> shorts(frames * channels);
+        std::vector<int32_t> ints(frames * channels);
+        for (std::size_t i = 0; i < shorts.size(); ++i) {
+            // Extremes and values near the boundaries of the top 8 bits, and random ones.
+            const int pick = static_cast<int>(next() % 8);
+            const int16_t s = pick == 0 ? -32768 : pick == 1 ? 32767
+                              : pick == 2 ? static_cast<int16_t>((next() % 256) * 256 - 32768)
+                                          : static_cast<int16_t>(next());
+            shorts[i] = s;
+            ints[i] = pick < 3 ? int32_t{s} * 65536 + (pick == 1 ? 65535 : 0)
+                               : static_cast<int32_t>(static_cast<uint32_t>(next()));
+        }
+        std::vector<uint8_t> from_shorts(frames), from_ints(frames);
+        raw_samples_of_shorts(shorts.data(), frames, channels, from_shorts.data());
+        raw_samples_of_ints(ints.data(), frames, channels, from_ints.data());
+        std::vector<double> frame(channels);
+        for (std::size_t i = 0; i < frames; ++i) {
+            for (int c = 0; c < channels; ++c) frame[c] = shorts[i * channels + c] / 32768.0;
+            ASSERT_EQ(from_shorts[i], raw_sample_of_frame(frame.data(), channels))
+                << channels << " channels, frame " << i;
+            for (int c = 0; c < channels; ++c) frame[c] = ints[i * channels + c] / 2147483648.0;
+            ASSERT_EQ(from_ints[i], raw_sample_of_frame(frame.data(), channels))
+                << channels << " channels, frame " << i;
+        }
+    }
+}
+
+// Frames of doubles and floats, batch by batch, against the reduction written plainly.
+TEST(RawSamplesOfFloatingPoint, AgreeWithThePlainReduction) {
+    const auto plain = [](const double* frame, int channels) {
+        double sum = 0.0;
+        for (int c = 0; c < channels; ++c) sum += frame[c];
+        const double top = std::floor(sum * 128.0 / channels);
+        if (std::isnan(top)) return 128;
+        return top <= -128.0 ? 0 : top >= 127.0 ? 255 : static_cast<int>(top) + 128;
+    };
+    uint64_t state = 11;
+    for (int channels = 1; channels <= 3; ++channels) {
+        constexpr std::size_t frames = 20000;
+        std::vector<float> floats(frames * channels);
+        for (float& v : floats) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            const int pick = static_cast<int>(state >> 61);
+            const double u = static_cast<double>(state >> 11) / 9007199254740992.0; // [0, 1)
+            // Whole steps of the 8-bit scale and values just beside them, beyond full scale, NaN.
+            v = pick == 0   ? static_cast<float>(std::floor(u * 256 - 128) / 128)
+                : pick == 1 ? std::nextafter(static_cast<float>(std::floor(u * 256 - 128) / 128), -2.0f)
+                : pick == 2 ? static_cast<float>(4 * u - 2)
+                : pick == 3 ? std::nanf("")
+                            : static_cast<float>(2 * u - 1);
+        }
+        const std::vector<double> doubles(floats.begin(), floats.end());
+        std::vector<uint8_t> from_floats(frames), from_doubles(frames);
+        raw_samples_of_floats(floats.data(), frames, channels, from_floats.data());
+        raw_samples_of_doubles(doubles.data(), frames, channels, from_doubles.data());
+        for (std::size_t i = 0; i < frames; ++i) {
+            const int expected = plain(doubles.data() + i * channels, channels);
+            ASSERT_EQ(from_floats[i], expected) << channels << " channels, frame " << i;
+            ASSERT_EQ(from_doubles[i], expected) << channels << " channels, frame " << i;
+        }
+    }
+}
+
 TEST(EncodedSampleBytes, FixedSizeEncodingsOnly) {
     EXPECT_EQ(encoded_sample_bytes(SF_FORMAT_WAV | SF_FORMAT_PCM_U8), 1);
     EXPECT_EQ(encoded_sample_bytes(SF_FORMAT_AIFF | SF_FORMAT_PCM_S8), 1);
@@ -220,6 +293,12 @@ std::vector<SoundCase> sound_cases() {
          [](Raw r, std::size_t i, int c) { return widened(r[i], noise(i, c)); }},
         {"8-bit AIFF (signed)", "tape.aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1,
          [](Raw r, std::size_t i, int) { return widened(r[i], 0); }},
+        {"24-bit FLAC", "tape.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1,
+         [](Raw r, std::size_t i, int c) { return widened(r[i], noise(i, c)); }},
+        {"32-bit integer WAV, 3 channels", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 3,
+         [](Raw r, std::size_t i, int c) { return widened(r[i], noise(i, c)); }},
+        {"16-bit WAV, 3 channels", "tape.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3,
+         [](Raw r, std::size_t i, int c) { return widened(r[i], noise(i, c)); }},
     };
 }
 

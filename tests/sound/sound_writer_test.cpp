@@ -61,3 +61,15 @@ TEST(SoundWriter, AFailedWriteIsReportedAndLeavesTheOldFile) {
     EXPECT_EQ(read_text(dir / "kept.wav"), "old");
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"kept.wav"});
 }
+
+// The 32-bit sizes of WAV and AIFF headers: a WAV file's RIFF size counts 36 bytes of header,
+// the data and the pad byte of an odd data size.
+TEST(SoundWriter, KnowsHowManySamplesEachTypeHolds) {
+    EXPECT_TRUE(sound_file_holds(SoundFileType::wav, 8, 0xFFFFFFFFll - 36 - 1)); // with its pad
+    EXPECT_FALSE(sound_file_holds(SoundFileType::wav, 8, 0xFFFFFFFFll - 36));
+    EXPECT_TRUE(sound_file_holds(SoundFileType::wav, 16, (0xFFFFFFFFll - 36) / 2 - 1));
+    EXPECT_FALSE(sound_file_holds(SoundFileType::wav, 24, 0x80000000ll));
+    EXPECT_FALSE(sound_file_holds(SoundFileType::aiff, 16, 0x80000000ll));
+    EXPECT_TRUE(sound_file_holds(SoundFileType::flac, 24, 0x80000000ll));
+    EXPECT_FALSE(sound_file_holds(SoundFileType::flac, 8, -1));
+}

@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "synth/synth_test_support.h"
-#include "synth/wav_file.h"
+#include "sound/sample_source.h"
 #include "tape/tape_signal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -22,9 +25,10 @@ TEST(SynthCli, HelpDocumentsEveryOption) {
     const RunResult r = run_zx81synth({"--help"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("usage: zx81synth [options] PROGRAM.p OUTPUT\n", 0), 0u);
+    EXPECT_EQ(r.out.rfind("usage: zx81synth [options] PROGRAM OUTPUT\n", 0), 0u);
     for (const char* option :
-         {"--name NAME", "--rate HZ", "--bits 8|16", "--lead MS", "--trail MS", "--amplitude A",
+         {"--name NAME", "--rate HZ", "--bits 8|16|24", "--lead MS", "--trail MS", "--gap MS",
+          "--amplitude A",
           "--invert", "--dc D", "--noise L", "--noise NdB", "--hum L[,HZ]", "--speed F",
           "--wow D[,HZ]", "--fade F", "--shape S", "--dropout AT,LEN[,LEVEL]", "--seed N",
           "-h, --help", "-V, --version"}) {
@@ -61,40 +65,107 @@ TEST(SynthCli, WritesTheRawRecording) {
     EXPECT_EQ(read_file(dir / "hello.raw"), tape_recording(signal, name, test_program(20)));
 }
 
-TEST(SynthCli, WavFileHoldsTheSameSamplesAsRaw) {
+// The samples of a sound file as the converter reads them (see sound/sample_source.h).
+std::vector<uint8_t> converter_samples(const std::string& path) {
+    SampleSource source;
+    EXPECT_EQ(open_sample_source(source, path), SourceOpen::ok) << path;
+    std::vector<uint8_t> samples;
+    uint8_t block[4096];
+    uint32_t count = 0;
+    while (read_samples(source, block, sizeof block, count) && count > 0) {
+        samples.insert(samples.end(), block, block + count);
+    }
+    close_sample_source(source);
+    return samples;
+}
+
+// A canonical 44-byte WAV header of 8-bit mono samples at 11025 Hz.
+std::vector<uint8_t> wav8_header(uint32_t samples) {
+    const uint32_t riff = 36 + samples + (samples & 1);
+    std::vector<uint8_t> h{'R', 'I', 'F', 'F'};
+    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(riff >> 8 * i));
+    const uint8_t fmt[] = {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
+                           0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a'};
+    h.insert(h.end(), std::begin(fmt), std::end(fmt));
+    for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(samples >> 8 * i));
+    return h;
+}
+
+// Every sound file type and width holds the raw recording's samples: 8-bit ones exactly (an
+// 8-bit WAV file is the raw samples under the canonical header), wider ones rounded finer,
+// within half a step and a bit of the raw sample; the converter reads each back.
+TEST(SynthCli, SoundFilesHoldTheSamplesOfTheRawRecording) {
     ScratchDir dir;
     write_file(dir / "p.p", test_program(15));
-    for (const char* wav : {"eight.wav", "sixteen.WAV"}) {
-        const bool sixteen = wav[0] == 's';
-        std::vector<std::string> args{"--shape", "tape", "--noise", "2", "--rate", "11025"};
-        if (sixteen) args.insert(args.end(), {"--bits", "16"});
-        args.insert(args.end(), {"p.p", wav});
-        ASSERT_EQ(run_zx81synth(args, dir.path()).status, 0);
-    }
-    ASSERT_EQ(run_zx81synth({"--shape", "tape", "--noise", "2", "--rate", "11025", "p.p", "r.raw"},
-                            dir.path())
-                  .status,
-              0);
+    const std::vector<std::string> options{"--shape", "tape", "--noise", "2", "--rate", "11025",
+                                           "--lead", "0.1"};
+    std::vector<std::string> args(options);
+    args.insert(args.end(), {"p.p", "r.raw"});
+    ASSERT_EQ(run_zx81synth(args, dir.path()).status, 0);
     const std::vector<uint8_t> raw = read_file(dir / "r.raw");
-    const std::vector<uint8_t> eight = read_file(dir / "eight.wav");
-    const std::vector<uint8_t> sixteen = read_file(dir / "sixteen.WAV");
+    ASSERT_EQ(raw.size() % 2, 1u); // so that the WAV file needs its pad byte
 
-    const auto header8 = wav_header(11025, 8, static_cast<int64_t>(raw.size()));
-    ASSERT_EQ(eight.size(), 44 + raw.size() + raw.size() % 2);
-    EXPECT_TRUE(std::equal(header8.begin(), header8.end(), eight.begin()));
-    EXPECT_TRUE(std::equal(raw.begin(), raw.end(), eight.begin() + 44));
-    if (raw.size() % 2 == 1) {
-        EXPECT_EQ(eight.back(), 0);
-    }
+    const struct {
+        const char* name;
+        int bits;
+        int format;
+    } outputs[] = {{"w8.wav", 8, SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+                   {"w16.WAV", 16, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                   {"w24.wav", 24, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                   {"f8.flac", 8, SF_FORMAT_FLAC | SF_FORMAT_PCM_S8},
+                   {"f16.flac", 16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                   {"a8.aif", 8, SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+                   {"a24.aiff", 24, SF_FORMAT_AIFF | SF_FORMAT_PCM_24}};
+    for (const auto& output : outputs) {
+        args = options;
+        args.insert(args.end(), {"--bits", std::to_string(output.bits), "p.p", output.name});
+        const RunResult r = run_zx81synth(args, dir.path());
+        ASSERT_EQ(r.status, 0) << output.name << r.err;
+        EXPECT_EQ(r.out + r.err, "");
 
-    const auto header16 = wav_header(11025, 16, static_cast<int64_t>(raw.size()));
-    ASSERT_EQ(sixteen.size(), 44 + 2 * raw.size());
-    EXPECT_TRUE(std::equal(header16.begin(), header16.end(), sixteen.begin()));
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const auto s = static_cast<int16_t>(get_le16(&sixteen[44 + 2 * i]));
-        // The 16-bit sample is the finer one: within half a step of the 8-bit sample.
-        ASSERT_NEAR(s / 256.0 + 128.0, raw[i], 0.5 + 1.0 / 256) << i;
+        SF_INFO info{};
+        SNDFILE* in = sf_open((dir / output.name).c_str(), SFM_READ, &info);
+        ASSERT_NE(in, nullptr) << output.name;
+        EXPECT_EQ(info.format, output.format) << output.name;
+        EXPECT_EQ(info.samplerate, 11025);
+        EXPECT_EQ(info.channels, 1);
+        // libsndfile gives an 8-bit AIFF file of an odd sample count one silent sample more.
+        const std::size_t extra = output.format == (SF_FORMAT_AIFF | SF_FORMAT_PCM_S8) ? 1 : 0;
+        std::vector<int> samples(raw.size() + 2);
+        ASSERT_EQ(sf_read_int(in, samples.data(), static_cast<sf_count_t>(samples.size())),
+                  static_cast<sf_count_t>(raw.size() + extra))
+            << output.name;
+        sf_close(in);
+        if (extra != 0) {
+            EXPECT_EQ(samples[raw.size()], 0);
+        }
+        const double step = 1 << (output.bits - 8); // one 8-bit step at this width
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const double value = (samples[i] >> (32 - output.bits)) / step + 128.0;
+            if (output.bits == 8) {
+                ASSERT_EQ(value, raw[i]) << output.name << " " << i;
+            } else {
+                ASSERT_NEAR(value, raw[i], 0.5 + 1.0 / step) << output.name << " " << i;
+            }
+        }
+        const std::vector<uint8_t> read_back = converter_samples(dir / output.name);
+        ASSERT_EQ(read_back.size(), raw.size() + extra) << output.name;
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            ASSERT_NEAR(read_back[i], raw[i], output.bits == 8 ? 0 : 1) << output.name << i;
+        }
     }
+    std::vector<uint8_t> wav = wav8_header(static_cast<uint32_t>(raw.size()));
+    wav.insert(wav.end(), raw.begin(), raw.end());
+    wav.push_back(0);
+    EXPECT_EQ(read_file(dir / "w8.wav"), wav);
+
+    // A sound file into a pipe: libsndfile's sizes, written at the end, still reach the header.
+    ASSERT_EQ(symlink("/dev/stdout", (dir / "out.wav").c_str()), 0);
+    args = options;
+    args.insert(args.end(), {"p.p", "out.wav"});
+    const RunResult piped = run_zx81synth(args, dir.path());
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(std::vector<uint8_t>(piped.out.begin(), piped.out.end()), wav);
 }
 
 TEST(SynthCli, SameSeedSameFileOtherSeedOtherFile) {
@@ -142,7 +213,7 @@ TEST_P(SynthCliUsageErrors, EndWithStatusTwoAndTouchNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SynthCliUsageErrors,
     ::testing::Values(
-        UsageError{{}, usage_error("expected PROGRAM.p and OUTPUT")},
+        UsageError{{}, usage_error("expected PROGRAM and OUTPUT")},
         UsageError{{"--rate", "5", "ok.p", "old.raw"},
                    usage_error("--rate: 5 is out of range (8000 to 192000)")},
         UsageError{{"--shape", "saw", "ok.p", "old.raw"},

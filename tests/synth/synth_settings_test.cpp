@@ -29,7 +29,8 @@ TEST(SynthOptions, DefaultsLeaveEveryImpairmentOff) {
     const SynthSettings& s = p.settings;
     EXPECT_EQ(s.program_name, "prog.p");
     EXPECT_EQ(s.output_name, "out.raw");
-    EXPECT_FALSE(s.wav);
+    EXPECT_FALSE(s.sound_file);
+    EXPECT_EQ(s.gap_ms, 5000.0);
     EXPECT_EQ(s.rate, 22050);
     EXPECT_EQ(s.bits, 8);
     EXPECT_EQ(s.amplitude, 100);
@@ -52,14 +53,16 @@ TEST(SynthOptions, ReadsEveryOptionInBothSpellings) {
     const Parsed p = parse({"--name", "MY PROG", "--rate=44100", "--bits", "16", "--amplitude",
                             "60", "--invert", "--dc=-12.5", "--noise", "3", "--hum", "8,60",
                             "--speed", "0.95", "--wow=0.02,1.5", "--fade", "0.4", "--shape",
-                            "tape", "--lead", "500", "--trail=250", "--dropout", "100,2,0.1",
+                            "tape", "--lead", "500", "--trail=250", "--gap", "800", "--dropout", "100,2,0.1",
                             "--seed", "18446744073709551615", "a.p", "B.WAV"});
     ASSERT_EQ(p.outcome, ToolCommand::run) << p.message;
     const SynthSettings& s = p.settings;
     EXPECT_EQ(s.tape_name, "MY PROG");
     EXPECT_EQ(s.rate, 44100);
     EXPECT_EQ(s.bits, 16);
-    EXPECT_TRUE(s.wav);
+    EXPECT_TRUE(s.sound_file);
+    EXPECT_EQ(s.sound_type, SoundFileType::wav);
+    EXPECT_EQ(s.gap_ms, 800.0);
     EXPECT_EQ(s.amplitude, 60);
     EXPECT_TRUE(s.invert);
     EXPECT_EQ(s.dc, -12.5);
@@ -127,7 +130,7 @@ TEST_P(SynthOptionErrors, GiveOneClearLine) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SynthOptionErrors,
     ::testing::Values(
-        BadCase{{"a.p"}, "expected PROGRAM.p and OUTPUT"},
+        BadCase{{"a.p"}, "expected PROGRAM and OUTPUT"},
         BadCase{{"a.p", "b", "c"}, "unexpected argument 'c'"},
         BadCase{{"--frobnicate", "a.p", "b"}, "unknown option '--frobnicate'"},
         BadCase{{"-x", "a.p", "b"}, "unknown option '-x'"},
@@ -138,9 +141,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--rate", "22050.5", "a.p", "b"}, "--rate: 22050.5 is not a whole number"},
         BadCase{{"--rate", "fast", "a.p", "b"}, "--rate: 'fast' is not a number"},
         BadCase{{"--rate=", "a.p", "b"}, "--rate: '' is not a number"},
-        BadCase{{"--bits", "24", "a.p", "b.wav"}, "--bits: '24' is not 8 or 16"},
-        BadCase{{"--bits", "16", "a.p", "b.raw"},
-                "--bits 16 needs a WAV output (a name ending in .wav); raw output is 8-bit"},
+        BadCase{{"--bits", "12", "a.p", "b.wav"}, "--bits: '12' is not 8, 16 or 24"},
+        BadCase{{"--bits", "24", "a.p", "b.raw"},
+                "--bits 24 needs a sound file (OUTPUT ending in .wav, .flac, .aif or .aiff); raw "
+                "output is 8-bit"},
         BadCase{{"--amplitude", "0", "a.p", "b"}, "--amplitude: 0 is out of range (1 to 127)"},
         BadCase{{"--amplitude", "128", "a.p", "b"}, "--amplitude: 128 is out of range (1 to 127)"},
         BadCase{{"--invert=yes", "a.p", "b"}, "option '--invert' takes no value"},
@@ -159,6 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "--shape: 'triangle' is not square, sine or tape"},
         BadCase{{"--lead", "-5", "a.p", "b"}, "--lead: -5 is out of range (0 to 3.6e+06)"},
         BadCase{{"--trail", "1e9", "a.p", "b"}, "--trail: 1e9 is out of range (0 to 3.6e+06)"},
+        BadCase{{"--gap", "-1", "a.p", "b"}, "--gap: -1 is out of range (0 to 3.6e+06)"},
         BadCase{{"--dropout", "100", "a.p", "b"},
                 "--dropout: '100' needs AT,LENGTH (milliseconds)"},
         BadCase{{"--dropout", "100,2,1.5", "a.p", "b"}, "--dropout: 1.5 is out of range (0 to 1)"},

@@ -2,7 +2,6 @@
 
 #include "synth/synth_test_support.h"
 #include "synth/synthesiser.h"
-#include "synth/wav_file.h"
 #include "tape/tape_signal.h"
 
 #include <algorithm>
@@ -33,7 +32,7 @@ std::vector<double> render(const SynthSettings& settings, const std::vector<uint
 std::vector<uint8_t> render_u8(const SynthSettings& settings, const std::vector<uint8_t>& bytes) {
     const std::vector<double> samples = render(settings, bytes);
     std::vector<uint8_t> out(samples.size());
-    encode_samples(samples.data(), samples.size(), 8, out.data());
+    std::transform(samples.begin(), samples.end(), out.begin(), raw_sample);
     return out;
 }
 
@@ -205,6 +204,20 @@ TEST(Synthesiser, DropoutKeepsOnlyItsLevel) {
         const bool inside = i >= 500 && i < 700;
         ASSERT_DOUBLE_EQ(dropped[i], inside ? 0.1 * plain[i] : plain[i]) << i;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(RawSample, RoundsAndHoldsWithinRange) {
+    EXPECT_EQ(raw_sample(0.0), 128);
+    EXPECT_EQ(raw_sample(100.0), 228);
+    EXPECT_EQ(raw_sample(-100.0), 28);
+    EXPECT_EQ(raw_sample(10.4), 138);
+    EXPECT_EQ(raw_sample(-10.6), 117);
+    EXPECT_EQ(raw_sample(500.0), 255);
+    EXPECT_EQ(raw_sample(-500.0), 0);
 }
 
 } // namespace
