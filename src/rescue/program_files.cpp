@@ -5,7 +5,7 @@
 #include "bits/bit_file.h"
 #include "io/output_file.h"
 #include "io/platform.h"
-#include "recover/program_name.h"
+#include "program/saved_name_text.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ ProgramFilesResult ProgramFiles::write(const std::string& directory, const std::
     ProgramFilesResult result;
     std::string base = directory;
     if (!base.empty() && base.back() != '/') base += '/';
-    base += file_stem(program.name);
+    base += saved_name_file_stem(program.name);
     const std::string bytes(program.bytes.begin(), program.bytes.end());
 
     std::lock_guard<std::mutex> lock(mutex_);

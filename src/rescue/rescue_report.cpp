@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "recover/program_name.h"
+#include "program/saved_name_text.h"
 
 namespace {
 
@@ -173,7 +173,7 @@ std::string program_line(const RecordingReport& report, const ReportedProgram& e
         line.erase(line.size() - 2);
         line += " (of " + std::to_string(p.expected_bytes) + ")  ";
     }
-    line += readable_name(p.name);
+    line += saved_name_text(p.name);
     const ProgramFilesResult& files = entry.files;
     if (!files.same_as.empty()) {
         line += ": the same bytes as " + files.same_as + ", not written again";
@@ -311,7 +311,7 @@ std::string json_report(const std::vector<RecordingReport>& reports, int status)
             out += i == 0 ? "\n" : ",\n";
             out += "        {\n";
             out += "          \"name\": " +
-                   (program ? json_string(readable_name(p.name)) : std::string("null")) + ",\n";
+                   (program ? json_string(saved_name_text(p.name)) : std::string("null")) + ",\n";
             out += "          \"file\": " + json_or_null(files.p_file) + ",\n";
             out += "          \"bit_file\": " + json_or_null(files.bit_file) + ",\n";
             out += "          \"same_as\": " + json_or_null(files.same_as) + ",\n";

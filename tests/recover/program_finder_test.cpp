@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "program/system_variables.h"
-#include "recover/program_name.h"
+#include "program/saved_name_text.h"
 #include "recover/recover_test_support.h"
 
 namespace {
@@ -20,7 +20,7 @@ bool has_finding(const RecoveredProgram& p, FindingKind kind, int64_t offset) {
 }
 
 std::string describe(const RecoveredProgram& p) {
-    std::string text = readable_name(p.name) + ": " + std::to_string(p.bytes.size()) + " bytes";
+    std::string text = saved_name_text(p.name) + ": " + std::to_string(p.bytes.size()) + " bytes";
     for (const RecoveryFinding& f : p.findings) {
         text += "\n  " + std::to_string(f.offset) + ": " + f.message;
     }
@@ -57,7 +57,7 @@ TEST(ProgramFinder, FindsEveryProgramInOrderWhateverLiesBetween) {
         {"FIRST", &a}, {"SECOND", &b}, {"THIRD", &c}, {long_name, &d}};
     for (std::size_t i = 0; i < found.size(); ++i) {
         EXPECT_EQ(found[i].verdict, Verdict::intact) << describe(found[i]);
-        EXPECT_EQ(readable_name(found[i].name), expected[i].first);
+        EXPECT_EQ(saved_name_text(found[i].name), expected[i].first);
         EXPECT_TRUE(found[i].bytes == *expected[i].second) << describe(found[i]);
         EXPECT_EQ(found[i].bits.size(), 8 * (found[i].name.size() + found[i].bytes.size()));
     }
