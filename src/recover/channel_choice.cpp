@@ -89,9 +89,14 @@ void ChannelChoice::release(const std::vector<int64_t>& settled, bool finished,
                 best_score = score;
             }
         }
+        // The other channels' programs go along as takes of the same programs.
         for (std::size_t c = 0; c < channels; ++c) {
             for (std::size_t i = 0; i < taken[c]; ++i) {
-                if (c == best) out.push_back(std::move(queues_[c].front()));
+                RecoveredProgram& item = queues_[c].front();
+                if (c == best || item.verdict != Verdict::not_a_program) {
+                    item.companion = c != best;
+                    out.push_back(std::move(item));
+                }
                 queues_[c].pop_front();
             }
         }

@@ -1,7 +1,10 @@
-// Stereo recordings: every channel is decoded on its own, and for each program the better
-// take is kept. What the channels found is grouped by overlapping time; in each group the
-// channel with the most intact programs wins, then the one with the most programs, then the
-// most certain bits, then the higher total confidence, then the first channel.
+// Stereo recordings: every channel is decoded on its own, and each channel's programs are
+// takes of the programs on the tape. What the channels found is grouped by overlapping time;
+// in each group the channel with the most intact programs is chosen, then the one with the
+// most programs, then the most certain bits, then the higher total confidence, then the first
+// channel. The chosen channel's programs and blocks are handed on, and the other channels'
+// programs with them, marked as companions: the merge of takes joins each to the program it
+// is a take of, and drops it when it is a take of none.
 //
 // A group is decided only once no channel can add to it any more, so the programs come out in
 // order while the recording is still being read, and only a group's worth is held.

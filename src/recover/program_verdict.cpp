@@ -56,6 +56,16 @@ void place_finding(RecoveryFinding& finding, std::size_t tape_byte, std::size_t 
     }
 }
 
+void place_decision(Decision& decision, std::size_t tape_byte, std::size_t name_length) {
+    if (tape_byte < name_length) {
+        decision.offset = -1;
+        decision.name_index = static_cast<int>(tape_byte);
+    } else {
+        decision.offset = static_cast<int64_t>(tape_byte - name_length);
+        decision.name_index = -1;
+    }
+}
+
 std::vector<uint8_t> bytes_of_bits(const std::vector<ProgramBit>& bits) {
     std::vector<uint8_t> bytes(bits.size() / 8);
     for (std::size_t i = 0; i < bytes.size() * 8; ++i) {

@@ -20,6 +20,9 @@ void judge_program(RecoveredProgram& program);
 /// offset, or a character of the name.
 void place_finding(RecoveryFinding& finding, std::size_t tape_byte, std::size_t name_length);
 
+/// Places a decision at byte `tape_byte` of the tape, as `place_finding` places a finding.
+void place_decision(Decision& decision, std::size_t tape_byte, std::size_t name_length);
+
 /// The bytes of `bits`, 8 to a byte, most significant first; bits short of a whole byte at
 /// the end are left out.
 std::vector<uint8_t> bytes_of_bits(const std::vector<ProgramBit>& bits);

@@ -1,5 +1,6 @@
 #include "rescue/program_files.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "bits/bit_file.h"
@@ -8,9 +9,6 @@
 #include "program/saved_name_text.h"
 
 namespace {
-
-// A bit written as '?' in the bit file: lost, or unclear and not much likelier one way.
-constexpr float guess_at_least = 0.75f;
 
 // True when the file `name` holds exactly `bytes`.
 bool holds_exactly(const std::string& name, const std::string& bytes) {
@@ -28,33 +26,14 @@ bool holds_exactly(const std::string& name, const std::string& bytes) {
     return !failed && content == bytes;
 }
 
-// Writes `bytes` to `name` crash-safely, unless it exists and may not be replaced.
-// Returns the problem, or an empty text.
-std::string write_file(const std::string& name, const std::string& bytes, bool force,
-                       const std::string& recording) {
-    if (file_exists(name)) {
-        if (same_file(name, recording)) return name + " is the recording itself";
-        if (holds_exactly(name, bytes)) return {};
-        if (!force) return name + " exists (--force replaces it)";
-    }
-    OutputFile out;
-    if (!open_output(out, name)) return "cannot create " + name;
-    write_output(out, bytes.data(), bytes.size());
-    if (!commit_output(out)) return "cannot write " + name;
-    return {};
-}
-
 } // namespace
 
 std::string bit_file_text(const std::vector<ProgramBit>& bits) {
     std::string text;
     text.reserve(bits.size() + bits.size() / 32);
     BitLine line;
-    for (const ProgramBit& bit : bits) {
-        const bool unknown =
-            bit.origin == BitOrigin::lost || (!bit.certain && bit.confidence < guess_at_least);
-        put_bit_char(line, text, unknown ? '?' : static_cast<char>('0' + (bit.value & 1)));
-    }
+    for (const ProgramBit& bit : bits)
+        put_bit_char(line, text, bit.certain ? static_cast<char>('0' + (bit.value & 1)) : '?');
     return text;
 }
 
@@ -64,7 +43,27 @@ std::string output_directory(const std::string& output_dir, const std::string& r
     return slash == std::string::npos ? std::string() : recording.substr(0, slash + 1);
 }
 
-ProgramFilesResult ProgramFiles::write(const std::string& directory, const std::string& recording,
+bool ProgramFiles::is_recording(const std::string& name) const {
+    return std::any_of(recordings_.begin(), recordings_.end(),
+                       [&](const std::string& recording) { return same_file(name, recording); });
+}
+
+// Writes `bytes` to `name` crash-safely, unless it exists and may not be replaced.
+// Returns the problem, or an empty text.
+std::string ProgramFiles::write_file(const std::string& name, const std::string& bytes) const {
+    if (file_exists(name)) {
+        if (is_recording(name)) return name + " is a recording of this run";
+        if (holds_exactly(name, bytes)) return {};
+        if (!force_) return name + " exists (--force replaces it)";
+    }
+    OutputFile out;
+    if (!open_output(out, name)) return "cannot create " + name;
+    write_output(out, bytes.data(), bytes.size());
+    if (!commit_output(out)) return "cannot write " + name;
+    return {};
+}
+
+ProgramFilesResult ProgramFiles::write(const std::string& directory,
                                        const RecoveredProgram& program) {
     ProgramFilesResult result;
     std::string base = directory;
@@ -84,15 +83,15 @@ ProgramFilesResult ProgramFiles::write(const std::string& directory, const std::
             }
             continue;
         }
-        // Another program's name, or the recording itself: the next number.
-        if (same_file(p_name, recording)) continue;
-        result.problem = write_file(p_name, bytes, force_, recording);
+        // Another program's name, or a recording: the next number.
+        if (is_recording(p_name)) continue;
+        result.problem = write_file(p_name, bytes);
         written_[p_name] = program.bytes;
         if (!result.problem.empty()) return result;
         result.p_file = p_name;
         if (bits_) {
             const std::string bit_name = stem + ".bit";
-            result.problem = write_file(bit_name, bit_file_text(program.bits), force_, recording);
+            result.problem = write_file(bit_name, bit_file_text(program.bits));
             if (result.problem.empty()) result.bit_file = bit_name;
         }
         return result;

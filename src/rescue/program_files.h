@@ -4,8 +4,9 @@
 //   DIR/NAME-2.p    a different program of the same name found earlier in this run took
 //                   NAME.p; a byte-identical one is not written again (the report says so)
 //   DIR/NAME.bit    with --bits: the program's bits, name included, in zx81tape's bit-file
-//                   format: '0', '1', '?' (a bit lost or too unclear to guess), 64 a line,
-//                   CR LF between lines and none at the end
+//                   format: '0', '1', '?' (a bit that nothing decided: no take heard it
+//                   clearly and the structure did not settle it), 64 a line, CR LF between
+//                   lines and none at the end
 //
 // A file that exists from before is never replaced without --force: when its bytes are
 // those of the program it is simply kept, otherwise the program is not written and the
@@ -38,15 +39,20 @@ std::string output_directory(const std::string& output_dir, const std::string& r
 /// Writes the programs of a run. Safe to use from several threads at once.
 class ProgramFiles {
   public:
-    ProgramFiles(bool force, bool bits) : force_(force), bits_(bits) {}
+    /// `recordings`: every recording of the run, none of which is ever written over.
+    ProgramFiles(bool force, bool bits, std::vector<std::string> recordings)
+        : force_(force), bits_(bits), recordings_(std::move(recordings)) {}
 
-    /// Writes `program` (found on `recording`) into `directory`.
-    ProgramFilesResult write(const std::string& directory, const std::string& recording,
-                             const RecoveredProgram& program);
+    /// Writes `program` into `directory`.
+    ProgramFilesResult write(const std::string& directory, const RecoveredProgram& program);
 
   private:
+    bool is_recording(const std::string& name) const;
+    std::string write_file(const std::string& name, const std::string& bytes) const;
+
     bool force_;
     bool bits_;
+    std::vector<std::string> recordings_;
     std::mutex mutex_;
     std::map<std::string, std::vector<uint8_t>> written_; // P files of this run, by name
 };

@@ -13,8 +13,10 @@ const char usage_text[] =
     "\n"
     "  -o, --output=DIR       write the files in DIR (default: beside each recording)\n"
     "      --json=FILE        also write a report in JSON to FILE (- for standard output)\n"
-    "      --bits             also write each program's bit file (NAME.bit), to repair by hand\n"
-    "                         and finish with zx81tape NAME.bit\n"
+    "      --bits             also write each program's bit file (NAME.bit), '?' where nothing\n"
+    "                         decided a bit: repair by hand and finish with zx81tape NAME.bit\n"
+    "      --merge            the recordings are takes of one tape (another deck, level or\n"
+    "                         channel): merge them program by program\n"
     "      --channel=WHICH    auto (default: each channel, the better one per program),\n"
     "                         left, right or mix\n"
     "      --rate=HZ          the sample rate of raw recordings (default: measured)\n"
@@ -24,11 +26,16 @@ const char usage_text[] =
     "  -h, --help             show this help and exit\n"
     "  -V, --version          show the version and exit\n"
     "\n"
-    "Each program is written as NAME.p, NAME being its saved name; a second program of the\n"
-    "same name becomes NAME-2.p unless it is byte-identical. A program is intact when every\n"
-    "bit was clean and it reached its end (E_LINE); otherwise it is damaged, still written,\n"
-    "and the report says where. Exit status: 0 every program found is intact; 1 something is\n"
-    "damaged, no program was found, or a file failed; 2 bad usage.\n";
+    "The copies of a program on a recording (same name and length) and the channels of a\n"
+    "stereo recording are takes of it, merged bit by bit; bits still unclear are repaired\n"
+    "where the program's structure allows only one reading. Each program is written as\n"
+    "NAME.p, NAME being its saved name; a different program of the same name becomes\n"
+    "NAME-2.p unless it is byte-identical. A program is intact when every bit of every take\n"
+    "was clean and it reached its end (E_LINE); repaired when some bits were decided by\n"
+    "another take or by the structure (the report lists them); otherwise it is damaged,\n"
+    "still written, and the report says where. Exit status: 0 every program found is intact\n"
+    "or repaired; 1 something is damaged, no program was found, a merge was refused, or a\n"
+    "file failed; 2 bad usage.\n";
 
 // Reads a whole decimal number within [lo, hi].
 bool parse_count(const char* text, long lo, long hi, long& value) {
@@ -48,7 +55,7 @@ const char* rescue_usage() {
 
 ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
                                  std::string& message) {
-    enum { json_option = 256, bits_option, channel_option, rate_option, force_option };
+    enum { json_option = 256, bits_option, channel_option, rate_option, force_option, merge_option };
     const std::vector<option> options = long_options_with({
         {"output", required_argument, nullptr, 'o'},
         {"json", required_argument, nullptr, json_option},
@@ -56,6 +63,7 @@ ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings
         {"channel", required_argument, nullptr, channel_option},
         {"rate", required_argument, nullptr, rate_option},
         {"force", no_argument, nullptr, force_option},
+        {"merge", no_argument, nullptr, merge_option},
         {"jobs", required_argument, nullptr, 'j'},
         {"quiet", no_argument, nullptr, 'q'},
     });
@@ -107,6 +115,9 @@ ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings
             break;
         case force_option:
             settings.force = true;
+            break;
+        case merge_option:
+            settings.merge = true;
             break;
         case 'j':
             if (!parse_count(optarg, 1, 256, value)) {

@@ -16,6 +16,7 @@ struct RescueSettings {
     bool force = false;                  // --force: existing files may be replaced
     int jobs = 1;                        // -j: recordings decoded at the same time
     bool quiet = false;                  // -q: no report on stdout, no progress line
+    bool merge = false;                  // --merge: the recordings are takes of one tape
 };
 
 /// Fills `settings` from the arguments (argument 0 is the program's name). On `usage_error`,

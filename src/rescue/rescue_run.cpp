@@ -1,5 +1,6 @@
 #include "rescue/rescue_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -11,6 +12,8 @@
 #include "io/output_file.h"
 #include "io/platform.h"
 #include "recover/recording_decoder.h"
+#include "recover/take.h"
+#include "recover/take_merge.h"
 #include "rescue/program_files.h"
 #include "rescue/rescue_options.h"
 #include "rescue/rescue_report.h"
@@ -57,28 +60,125 @@ class ProgressLine {
     std::chrono::steady_clock::time_point last_{};
 };
 
-// Decodes one recording and writes its programs.
-void rescue_recording(const RescueSettings& settings, ProgramFiles& files, ProgressLine& progress,
-                      RecordingReport& report) {
-    const std::string directory = output_directory(settings.output_dir, report.name);
+// What one recording holds: the takes of its programs, and its blocks that are not programs.
+struct Heard {
+    std::vector<Take> takes;
+    std::vector<RecoveredProgram> blocks;
+};
+
+// Decodes one recording (number `index` of the run) into takes and blocks.
+void decode_one(const RescueSettings& settings, ProgressLine& progress, RecordingReport& report,
+                int index, Heard& heard) {
     DecodeSink sink;
     int rate = 0;
     sink.started = [&rate](const RecordingInfo& info) { rate = info.rate; };
     sink.program = [&](RecoveredProgram&& program) {
-        ReportedProgram entry;
-        if (program.verdict != Verdict::not_a_program) {
-            entry.files = files.write(directory, report.name, program);
+        if (program.verdict == Verdict::not_a_program) {
+            heard.blocks.push_back(std::move(program));
+            return;
         }
-        entry.bytes = program.bytes.size();
-        entry.program = std::move(program);
-        entry.program.bits = std::vector<ProgramBit>(); // only the files needed them
-        entry.program.bytes = std::vector<uint8_t>();
-        report.programs.push_back(std::move(entry));
+        if (!program.companion) ++report.takes;
+        heard.takes.push_back(make_take(std::move(program), index));
     };
     sink.progress = [&](int64_t frames, int64_t expected) {
         progress.update(report.name, frames, expected, rate);
     };
     report.info = decode_recording(report.name, settings.decode, sink);
+}
+
+// Writes the settled programs, and lists them with the blocks, in tape order.
+std::vector<ReportedProgram> write_programs(const RescueSettings& settings, ProgramFiles& files,
+                                            const std::vector<RecordingReport>& reports,
+                                            std::vector<RecoveredProgram>&& programs,
+                                            std::vector<std::pair<int, RecoveredProgram>>&& blocks) {
+    std::vector<ReportedProgram> entries;
+    for (RecoveredProgram& program : programs) {
+        ReportedProgram entry;
+        entry.recording = program.takes.empty() ? 0 : program.takes.front().recording;
+        entry.program = std::move(program);
+        entries.push_back(std::move(entry));
+    }
+    for (auto& block : blocks) {
+        ReportedProgram entry;
+        entry.recording = block.first;
+        entry.program = std::move(block.second);
+        entries.push_back(std::move(entry));
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const ReportedProgram& a, const ReportedProgram& b) {
+                         return std::make_pair(a.recording, a.program.start) <
+                                std::make_pair(b.recording, b.program.start);
+                     });
+    for (ReportedProgram& entry : entries) {
+        const std::string& recording = reports[static_cast<std::size_t>(entry.recording)].name;
+        if (entry.program.verdict != Verdict::not_a_program) {
+            entry.files =
+                files.write(output_directory(settings.output_dir, recording), entry.program);
+        }
+        entry.bytes = entry.program.bytes.size();
+        entry.program.bits = std::vector<ProgramBit>(); // only the files needed them
+        entry.program.bytes = std::vector<uint8_t>();
+    }
+    return entries;
+}
+
+// Decodes one recording, merges the takes of each of its programs and writes them.
+void rescue_recording(const RescueSettings& settings, ProgramFiles& files, ProgressLine& progress,
+                      std::vector<RecordingReport>& reports, std::size_t index) {
+    Heard heard;
+    RecordingReport& report = reports[index];
+    decode_one(settings, progress, report, static_cast<int>(index), heard);
+    std::vector<RecoveredProgram> programs = settle_takes(heard.takes);
+    heard.takes = std::vector<Take>();
+    std::vector<std::pair<int, RecoveredProgram>> blocks;
+    for (RecoveredProgram& block : heard.blocks)
+        blocks.emplace_back(static_cast<int>(index), std::move(block));
+    report.programs =
+        write_programs(settings, files, reports, std::move(programs), std::move(blocks));
+}
+
+// Merges the takes of every recording as takes of one tape, and writes the programs.
+MergeReport merge_recordings(const RescueSettings& settings, ProgramFiles& files,
+                             const std::vector<RecordingReport>& reports,
+                             std::vector<Heard>& heard) {
+    MergeReport merge;
+    merge.merged = true;
+    std::vector<Take> takes;
+    std::vector<std::pair<int, RecoveredProgram>> blocks;
+    std::vector<std::string> names;
+    for (std::size_t r = 0; r < heard.size(); ++r) {
+        names.push_back(reports[r].name);
+        for (Take& take : heard[r].takes)
+            takes.push_back(std::move(take));
+        for (RecoveredProgram& block : heard[r].blocks)
+            blocks.emplace_back(static_cast<int>(r), std::move(block));
+        heard[r] = Heard{};
+    }
+    const TakePlan plan = plan_takes(takes);
+    merge.refusal = merge_refusal(takes, plan, names);
+    if (!merge.refusal.empty()) return merge;
+    std::vector<RecoveredProgram> programs;
+    for (const TakeGroup& group : plan.groups)
+        programs.push_back(settle_group(takes, group));
+    takes = std::vector<Take>();
+    merge.programs =
+        write_programs(settings, files, reports, std::move(programs), std::move(blocks));
+    return merge;
+}
+
+void print_text(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Each program whose file could not be written, on the error stream.
+void report_file_problems(const std::string& where, const std::vector<ReportedProgram>& programs) {
+    for (const ReportedProgram& entry : programs) {
+        if (!entry.files.problem.empty()) {
+            std::fprintf(stderr, "zx81rescue: %s: %s\n", where.c_str(),
+                         entry.files.problem.c_str());
+        }
+    }
 }
 
 // Creates a directory and every directory above it that is missing.
@@ -140,11 +240,12 @@ int zx81rescue_main(int argc, char** argv) {
 
     const bool report_to_stdout = !settings.quiet && settings.json != "-";
     ProgressLine progress(!settings.quiet && stream_is_terminal(stderr));
-    ProgramFiles files(settings.force, settings.bits);
+    ProgramFiles files(settings.force, settings.bits, settings.recordings);
     const std::size_t count = settings.recordings.size();
     std::vector<RecordingReport> reports(count);
     for (std::size_t i = 0; i < count; ++i)
         reports[i].name = settings.recordings[i];
+    std::vector<Heard> heard(settings.merge ? count : 0);
 
     // Workers take the recordings in turn; this thread reports them in order.
     std::atomic<std::size_t> next{0};
@@ -153,7 +254,11 @@ int zx81rescue_main(int argc, char** argv) {
     std::condition_variable done_changed;
     const auto work = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
-            rescue_recording(settings, files, progress, reports[i]);
+            if (settings.merge) {
+                decode_one(settings, progress, reports[i], static_cast<int>(i), heard[i]);
+            } else {
+                rescue_recording(settings, files, progress, reports, i);
+            }
             std::lock_guard<std::mutex> lock(done_mutex);
             done[i] = 1;
             done_changed.notify_all();
@@ -182,25 +287,38 @@ int zx81rescue_main(int argc, char** argv) {
         } else if (report.info.status == DecodeStatus::read_failed) {
             std::fprintf(stderr, "zx81rescue: %s: reading failed part-way\n", report.name.c_str());
         }
-        for (const ReportedProgram& entry : report.programs) {
-            if (!entry.files.problem.empty()) {
-                std::fprintf(stderr, "zx81rescue: %s: %s\n", report.name.c_str(),
-                             entry.files.problem.c_str());
-            }
+        if (settings.merge) {
+            if (report.info.status != DecodeStatus::ok || report.takes == 0) status = 1;
+            if (report_to_stdout) print_text(recording_line(report));
+            continue;
         }
-        if (report_to_stdout) {
-            const std::string text = human_report(report);
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::fflush(stdout);
-        }
+        report_file_problems(report.name, report.programs);
+        if (report_to_stdout) print_text(human_report(report, reports));
         if (recording_failed(report)) status = 1;
     }
     for (std::thread& worker : workers)
         worker.join();
 
+    MergeReport merge;
+    if (settings.merge) {
+        merge = merge_recordings(settings, files, reports, heard);
+        if (!merge.refusal.empty()) {
+            std::fprintf(stderr, "zx81rescue: --merge: %s\n", merge.refusal.c_str());
+            status = 1;
+        }
+        report_file_problems("merge", merge.programs);
+        if (report_to_stdout) print_text(human_merge_report(merge, reports));
+        bool found = false;
+        for (const ReportedProgram& entry : merge.programs) {
+            found = found || entry.program.verdict != Verdict::not_a_program;
+            if (program_failed(entry)) status = 1;
+        }
+        if (!found) status = 1;
+    }
+
     if (!settings.json.empty()) {
         bool ok = true;
-        write_json(settings.json, json_report(reports, status), ok);
+        write_json(settings.json, json_report(reports, merge, status), ok);
         if (!ok) status = 1;
     }
     if (std::ferror(stdout) != 0) status = 1;
