@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "program/saved_name_text.h"
+#include "program/system_variables.h"
 #include "recover/program_verdict.h"
 #include "recover/structure_repair.h"
 #include "recover/take_alignment.h"
@@ -109,6 +110,27 @@ std::vector<AlignedBit> group_bits(const std::vector<Take>& takes, const TakeGro
         out[c] = {v.value(), clarity};
     }
     return out;
+}
+
+// E_LINE's 16 bits, after the name and VERSN to DEST.
+constexpr std::size_t e_line_bits = 16;
+std::size_t e_line_bit(std::size_t name_length) {
+    return 8 * (name_length + sysvar::e_line);
+}
+
+// Whether two takes with names of `name_length` codes say the same E_LINE, where both heard
+// its bits clearly: an unclear bit there made one take read the wrong length.
+bool same_length(const std::vector<AlignedBit>& a, const std::vector<AlignedBit>& b,
+                 std::size_t name_length) {
+    const std::size_t first = e_line_bit(name_length);
+    if (a.size() < first + e_line_bits || b.size() < first + e_line_bits) return false;
+    for (std::size_t i = first; i < first + e_line_bits; ++i) {
+        if (a[i].clarity == Clarity::clear && b[i].clarity == Clarity::clear &&
+            a[i].value != b[i].value) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void add_take(TakeGroup& group, std::size_t take, const Alignment& alignment) {
@@ -224,8 +246,8 @@ class Merger {
     Merger(const std::vector<Take>& takes, const TakeGroup& group)
         : takes_(takes), group_(group), lead_(takes[group.members.front()]),
           members_(group.members.size()), columns_(group.columns.front().size()),
-          name_length_(lead_.program.name.size()),
-          total_(8 * (name_length_ + lead_.program.expected_bytes)) {}
+          name_length_(lead_.program.name.size()), expected_bytes_(lead_.program.expected_bytes),
+          total_(8 * (name_length_ + expected_bytes_)) {}
 
     RecoveredProgram run();
 
@@ -242,7 +264,9 @@ class Merger {
     const std::vector<Take>& takes_;
     const TakeGroup& group_;
     const Take& lead_;
-    std::size_t members_, columns_, name_length_, total_;
+    std::size_t members_, columns_, name_length_;
+    std::size_t expected_bytes_; // E_LINE - 0x4009, as the takes decide it
+    std::size_t total_;          // the bits of the name and the program
     RecoveredProgram p_;
 
     std::vector<std::size_t> kept_;               // columns kept, in order
@@ -284,6 +308,22 @@ void Merger::keep_columns() {
     }
     for (std::size_t c = 0; c < columns_; ++c) {
         if (present_clear[c] != 0 || absent_clear[c] == 0) kept_.push_back(c);
+    }
+    // The program's length: E_LINE as the takes decide it, unless they do not.
+    const std::size_t first = e_line_bit(name_length_);
+    if (kept_.size() >= first + e_line_bits) {
+        uint32_t e_line = 0;
+        bool decided = true;
+        for (std::size_t k = 0; k < e_line_bits; ++k) {
+            const ColumnVote v = vote(takes_, group_, kept_[first + k]);
+            decided = decided && v.certain();
+            const std::size_t bit = 7 - k % 8; // the low byte first, each from its top bit
+            e_line |= static_cast<uint32_t>(v.value()) << (bit + (k < 8 ? 0 : 8));
+        }
+        if (decided && e_line > p_file_origin) {
+            expected_bytes_ = e_line - p_file_origin;
+            total_ = 8 * (name_length_ + expected_bytes_);
+        }
     }
     if (kept_.size() > total_) {
         for (std::size_t k = total_; k < kept_.size(); ++k)
@@ -552,7 +592,7 @@ void Merger::settle_take_findings() {
         RecoveryFinding finding;
         finding.kind = FindingKind::goes_on;
         finding.frame = p_.bits.empty() ? p_.end : p_.bits.back().start;
-        finding.offset = static_cast<int64_t>(lead_.program.expected_bytes);
+        finding.offset = static_cast<int64_t>(expected_bytes_);
         finding.message = "the takes hold clear bits beyond E_LINE: they may not line up";
         p_.findings.push_back(std::move(finding));
     }
@@ -582,7 +622,7 @@ void Merger::add_findings_after_repair() {
         place_finding(finding, p_.bits.size() / 8, name_length_);
         finding.message = "every take stops before E_LINE: " +
                           std::to_string(std::max<int64_t>(finding.offset, 0)) + " of " +
-                          std::to_string(lead_.program.expected_bytes) + " bytes";
+                          std::to_string(expected_bytes_) + " bytes";
         p_.findings.push_back(std::move(finding));
     }
 }
@@ -592,10 +632,10 @@ RecoveredProgram Merger::run() {
     p_.start = lead.start;
     p_.end = lead.end;
     p_.channel = lead.channel;
-    p_.expected_bytes = lead.expected_bytes;
     for (std::size_t m = 0; m < members_; ++m)
         p_.takes.push_back(source_of(take(m)));
     keep_columns();
+    p_.expected_bytes = expected_bytes_;
     merge_bits();
     decide_bytes();
     settle_take_findings();
@@ -647,10 +687,10 @@ TakePlan plan_takes(const std::vector<Take>& takes) {
         bool joined = false;
         for (TakeGroup& group : plan.groups) {
             const RecoveredProgram& first = takes[group.members.front()].program;
-            if (first.name.size() != p.name.size() || first.expected_bytes != p.expected_bytes) {
-                continue;
-            }
-            const Alignment alignment = align_bits(group_bits(takes, group), bits);
+            if (first.name.size() != p.name.size()) continue;
+            const std::vector<AlignedBit> consensus = group_bits(takes, group);
+            if (!same_length(consensus, bits, p.name.size())) continue;
+            const Alignment alignment = align_bits(consensus, bits);
             if (alignment.clashes == 0) {
                 add_take(group, t, alignment);
                 joined = true;
@@ -741,11 +781,13 @@ std::string merge_refusal(const std::vector<Take>& takes, const TakePlan& plan,
             if (mine != r && theirs != r) continue;
             if (mine == theirs) continue;
             const std::string name = saved_name_text(apart.program.name);
+            const std::string where =
+                clash.offset >= 0 ? "offset " + hex4(clash.offset) : std::string("the name");
             return name + " (" + std::to_string(apart.program.expected_bytes) + " bytes) on " +
-                   names[mine] + " is not the program " + name + " on " + names[theirs] + ": " +
-                   plural(clash.bits, "bit", "bits") + " that both heard clearly differ, the first " +
-                   (clash.offset >= 0 ? "at offset " + hex4(clash.offset) : "in the name") +
-                   "; --merge takes recordings of one tape";
+                   names[mine] + " is not the program " + name + " on " + names[theirs] +
+                   ": they differ in " + plural(clash.bits, "bit", "bits") +
+                   " that both heard clearly, " + (clash.bits == 1 ? "at " : "the first at ") +
+                   where + "; --merge takes recordings of one tape";
         }
         return names[r] + " holds none of the programs on the other " +
                (recordings == 2 ? "recording" : "recordings") +

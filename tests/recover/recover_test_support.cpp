@@ -22,6 +22,39 @@ std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed) {
     return build(size > overhead ? size - overhead : 0, seed);
 }
 
+std::vector<uint8_t> lined_program(std::size_t size, uint32_t seed) {
+    uint32_t x = seed;
+    const auto next = [&x](uint32_t below) {
+        x = x * 1103515245u + 12345u;
+        return (x >> 16) % below;
+    };
+    std::vector<BasicLine> lines;
+    BuildOptions options;
+    options.full_display = next(2) == 0;
+    options.screen = {{0x26, 0x27, 0x28}};
+    for (int number = 10; lines.size() < 8 || build_p_file(lines, options).size() < size;
+         number += 10) {
+        const std::string value = std::to_string(next(100000)) + "." + std::to_string(next(100));
+        switch (next(4)) {
+        case 0:
+            lines.push_back(text_line(number, "LET V" + std::to_string(next(10)) + "=" + value));
+            break;
+        case 1:
+            lines.push_back(text_line(number, "PRINT AT " + std::to_string(next(22)) + "," +
+                                                  std::to_string(next(32)) + ";\"SCORE\""));
+            break;
+        case 2:
+            lines.push_back(text_line(number, "IF A>" + value + " THEN GOTO " +
+                                                  std::to_string(10 * (1 + next(50)))));
+            break;
+        default:
+            lines.push_back(text_line(number, "FOR I=1 TO " + std::to_string(next(1000))));
+            break;
+        }
+    }
+    return build_p_file(lines, options);
+}
+
 std::vector<uint8_t> name_codes(const std::string& text) {
     std::vector<uint8_t> codes;
     for (char c : text)

@@ -14,6 +14,11 @@
 /// the variables' end marker. The same seed gives the same bytes.
 std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed = 1);
 
+/// A P file of at least `size` bytes of BASIC lines with many numbers, strings and a display
+/// (full or collapsed by the seed), as a ZX81 saves it: most of its bytes are held by the
+/// structure. The same seed gives the same bytes.
+std::vector<uint8_t> lined_program(std::size_t size, uint32_t seed = 1);
+
 /// The ZX81 codes of a name in plain capitals and digits, the last marked with bit 7.
 std::vector<uint8_t> name_codes(const std::string& text);
 

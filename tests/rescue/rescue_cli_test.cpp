@@ -148,8 +148,15 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
         EXPECT_EQ(p.keys(), (std::vector<std::string>{
                                 "name", "file", "bit_file", "same_as", "problem", "bytes",
                                 "expected_bytes", "verdict", "start_s", "end_s", "start_sample",
-                                "end_sample", "channel", "bursts", "findings"}));
+                                "end_sample", "channel", "bursts", "findings", "takes",
+                                "decisions"}));
     }
+    EXPECT_TRUE(json["merge"].type == Json::Type::null);
+    ASSERT_EQ(programs[0]["takes"].items.size(), 1u);
+    EXPECT_EQ(programs[0]["takes"].items[0].keys(),
+              (std::vector<std::string>{"recording", "channel", "start_s", "end_s",
+                                        "start_sample", "end_sample", "verdict"}));
+    EXPECT_EQ(programs[0]["takes"].items[0]["recording"].text, "tape.raw");
     EXPECT_EQ(programs[0]["name"].text, "HELLO");
     EXPECT_EQ(programs[0]["file"].text, "HELLO.p");
     EXPECT_EQ(programs[0]["verdict"].text, "intact");
@@ -213,6 +220,10 @@ TEST(RescueCli, WritesEveryProgramUnderItsOwnNameAndNeverOverwrites) {
     recording.silence(0.3);
     recording.program(long_name, two);
     write_raw(dir / "tape.raw", recording);
+    TestRecording copy;
+    copy.silence(0.5);
+    copy.program("SAME", one);
+    write_raw(dir / "copy.raw", copy);
     write_file(dir / "SAME.p", {1, 2, 3});
 
     RunResult run = run_zx81rescue({"--bits", "tape.raw"}, dir.path());
@@ -220,11 +231,16 @@ TEST(RescueCli, WritesEveryProgramUnderItsOwnNameAndNeverOverwrites) {
     EXPECT_EQ(run.err, "zx81rescue: tape.raw: SAME.p exists (--force replaces it)\n");
     EXPECT_EQ(read_file(dir / "SAME.p"), (std::vector<uint8_t>{1, 2, 3}));
 
-    run = run_zx81rescue({"--bits", "--force", "tape.raw"}, dir.path());
+    // The two copies of the first SAME are takes of one program; the other recording's copy
+    // is the same bytes again.
+    run = run_zx81rescue({"--bits", "--force", "tape.raw", "copy.raw"}, dir.path());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(read_file(dir / "SAME.p"), one);
     EXPECT_EQ(read_file(dir / "SAME-2.p"), two);
     EXPECT_EQ(read_file(dir / (long_name + ".p")), two);
+    EXPECT_NE(run.out.find("SAME -> SAME.p, SAME.bit (2 takes)\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("tape.raw: 3 programs (4 takes), 3 intact, 0 damaged\n"),
+              std::string::npos);
     EXPECT_NE(run.out.find("SAME: the same bytes as SAME.p, not written again"), std::string::npos);
     EXPECT_FALSE(exists(dir / "SAME-3.p"));
 
@@ -244,9 +260,9 @@ TEST(RescueCli, WritesEveryProgramUnderItsOwnNameAndNeverOverwrites) {
     EXPECT_EQ(run.status, 0) << run.err;
 }
 
-// Stereo: each program from the channel that holds it best; a capture whose channels are in
+// Stereo: the channels are takes of each program, merged; a capture whose channels are in
 // opposite phase decodes in auto and cancels out in mix.
-TEST(RescueCli, ChoosesTheBetterChannelPerProgram) {
+TEST(RescueCli, MergesTheChannelsAsTakes) {
     ScratchDir dir;
     const std::vector<uint8_t> a = shaped_program(300, 5), b = shaped_program(300, 6);
     TestRecording left, right;
@@ -265,12 +281,17 @@ TEST(RescueCli, ChoosesTheBetterChannelPerProgram) {
     EXPECT_EQ(read_file(dir / "A.p"), a);
     EXPECT_EQ(read_file(dir / "B.p"), b);
     const std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 4u) << run.out;
+    ASSERT_GE(lines.size(), 8u) << run.out;
     EXPECT_EQ(lines[0].rfind("stereo.wav: 22050 Hz, 2 channels, ", 0), 0u);
     EXPECT_EQ(without_times(lines[1]),
-              "  99:99.999-99:99.999  intact      300 bytes  A -> A.p (left channel)");
-    EXPECT_EQ(without_times(lines[2]),
-              "  99:99.999-99:99.999  intact      300 bytes  B -> B.p (right channel)");
+              "  99:99.999-99:99.999  repaired    300 bytes  A -> A.p (2 takes)");
+    EXPECT_NE(lines[2].find("take 1: "), std::string::npos);
+    EXPECT_NE(lines[2].find(", left channel, intact"), std::string::npos) << run.out;
+    EXPECT_NE(lines[3].find(", right channel, damaged"), std::string::npos) << run.out;
+    EXPECT_NE(lines[4].find("take 2 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("take 1 heard it clearly"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("take 2 heard it clearly"), std::string::npos) << run.out;
+    EXPECT_EQ(lines.back(), "stereo.wav: 2 programs (4 takes), 0 intact, 2 repaired, 0 damaged");
 
     run = run_zx81rescue({"-q", "--force", "--channel", "left", "stereo.wav"}, dir.path());
     EXPECT_EQ(run.status, 1);

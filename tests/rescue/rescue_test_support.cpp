@@ -93,6 +93,11 @@ void TestRecording::program(const std::string& name, const std::vector<uint8_t>&
     render_samples(synth, samples.data() + start, static_cast<std::size_t>(synth.total_samples));
 }
 
+void TestRecording::append(const std::vector<float>& more, double scale) {
+    for (float v : more)
+        samples.push_back(scale * v);
+}
+
 void TestRecording::impair(double noise_rms, double dc, double hum, uint64_t seed) {
     NoiseSource source = make_noise_source(seed);
     for (std::size_t i = 0; i < samples.size(); ++i) {

@@ -32,6 +32,9 @@ struct TestRecording {
     /// than the settings' whole steps allow.
     void program(const std::string& name, const std::vector<uint8_t>& bytes,
                  SynthSettings settings = {}, double peak = 0.0);
+    /// Appends samples at full scale 1.0 (as the damage generator renders them), `scale`
+    /// 8-bit steps to 1.0.
+    void append(const std::vector<float>& more, double scale);
     /// Adds white noise, an offset and mains hum to the whole recording so far.
     void impair(double noise_rms, double dc, double hum, uint64_t seed = 11);
     /// The current length in frames.
