@@ -35,6 +35,15 @@ std::string hex(std::size_t value, int digits) {
     return text;
 }
 
+std::string join_words(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
+        out += items[i];
+    }
+    return out;
+}
+
 std::size_t word_at(const std::vector<uint8_t>& b, std::size_t offset) {
     return static_cast<std::size_t>(b[offset] | b[offset + 1] << 8);
 }
@@ -187,7 +196,8 @@ class Checker {
             if (literal < end) {
                 const bool sign = (c == code_plus || c == code_minus) && b_[i - 1] == code_letter_e;
                 if (digit || c == code_dot || c == code_letter_e || sign) continue;
-                literal = end;
+                fail(i, name + ": a number would lack its 0x7E and five bytes");
+                return false;
             }
             if (c == code_quote) {
                 in_string = true;
@@ -200,6 +210,10 @@ class Checker {
             } else if (!digit) {
                 in_name = false;
             }
+        }
+        if (literal < end) {
+            fail(end, name + ": a number would lack its 0x7E and five bytes");
+            return false;
         }
         return true;
     }
@@ -238,7 +252,7 @@ class Checker {
 struct Site {
     std::size_t first = 0;              // its first bit
     std::size_t length = 0;             // bits it covers as heard
-    bool variable = false;              // holds lost or joined bits: may be a bit shorter or longer
+    bool variable = false;              // may be a bit shorter or longer than heard
     std::vector<std::size_t> positions; // a fixed site: the bits read both ways
 
     // Readings of a variable site: as long as heard, a bit shorter, a bit longer.
@@ -267,7 +281,7 @@ class Repair {
         find_sites(open);
     }
 
-    bool run();
+    RepairOutcome run();
 
   private:
     struct Reading {
@@ -285,7 +299,7 @@ class Repair {
     void enumerate(std::size_t site, std::vector<std::size_t>& choice);
     std::string describe(const Site& site, std::size_t choice) const;
     std::string site_words(const Site& site) const;
-    void apply(const std::vector<int64_t>& decided, const Reading& any);
+    RepairOutcome apply(const std::vector<int64_t>& decided, const Reading& any);
 
     RecoveredProgram& p_;
     const std::vector<ProgramBit> bits_;
@@ -308,10 +322,13 @@ void Repair::find_sites(const std::vector<uint8_t>& open) {
         }
         Site site;
         site.first = i;
-        for (; i < bits_.size() && open[i] != 0; ++i) {
-            site.variable = site.variable || bits_[i].origin != BitOrigin::heard;
-        }
+        bool lost = false;
+        for (; i < bits_.size() && open[i] != 0; ++i)
+            lost = lost || bits_[i].origin == BitOrigin::lost;
         site.length = i - site.first;
+        // A burst split in two, two merged, a gap miscounted: the site may be a bit shorter or
+        // longer, except in the name, whose length the header fixes.
+        site.variable = lost || i > name_bits_;
         if (!site.variable) {
             // In the name only each character's bit 7 is the structure's.
             for (std::size_t k = site.first; k < i; ++k) {
@@ -425,31 +442,37 @@ void Repair::enumerate(std::size_t site, std::vector<std::size_t>& choice) {
     }
 }
 
-// How a site was heard, in words: "bit 4 unclear (6 pulses)", "a gap of 9 lost bits".
+// How a site was heard, in words: "bit 4 unclear (6 pulses)", "a gap: 9 bits counted as lost".
 std::string Repair::site_words(const Site& site) const {
     std::size_t lost = 0;
-    for (std::size_t k = site.first; k < site.first + site.length; ++k)
-        lost += bits_[k].origin == BitOrigin::lost ? 1 : 0;
-    if (site.variable) {
+    std::vector<std::string> numbers, pulses;
+    bool beside = false, joined = false;
+    for (std::size_t k = site.first; k < site.first + site.length; ++k) {
+        const ProgramBit& bit = bits_[k];
+        lost += bit.origin == BitOrigin::lost ? 1 : 0;
+        beside = beside || bit.certain;
+        joined = joined || bit.origin == BitOrigin::joined;
+        numbers.push_back(std::to_string(7 - k % 8));
+        pulses.push_back(bit.pulses > 0 ? std::to_string(bit.pulses) : "uncounted");
+    }
+    if (lost > 0) {
         return "a gap: " + std::to_string(lost) + (lost == 1 ? " bit" : " bits") +
                " counted as lost" + (lost < site.length ? " with the bits beside it" : "");
     }
-    if (site.positions.size() > 1) {
-        return std::to_string(site.positions.size()) + " bits not heard clearly";
+    if (!site.variable) {
+        return site.positions.size() == 1
+                   ? "the name's character " + std::to_string(site.first / 8 + 1) + " unclear"
+                   : std::to_string(site.positions.size()) + " bits of the name unclear";
     }
-    const ProgramBit& bit = bits_[site.positions[0]];
-    std::string words = "bit " + std::to_string(7 - site.positions[0] % 8);
-    if (bit.origin == BitOrigin::lost) return words + " lost";
-    if (bit.certain) return words + " beside a gap";
-    words += " unclear";
-    if (bit.pulses > 0) {
-        words += " (" + std::to_string(bit.pulses) + (bit.pulses == 1 ? " pulse" : " pulses");
-        words += bit.origin == BitOrigin::joined ? ", a burst split in two)" : ")";
-    }
-    return words;
+    const bool one_byte = site.first / 8 == (site.first + site.length - 1) / 8;
+    if (!one_byte || beside) return std::to_string(site.length) + " bits not heard clearly";
+    std::string words = (site.length == 1 ? "bit " : "bits ") + join_words(numbers) + " unclear (" +
+                        join_words(pulses) +
+                        (site.length == 1 && pulses[0] == "1" ? " pulse" : " pulses");
+    return words + (joined ? ", a burst split in two)" : ")");
 }
 
-// One reading of a site in words: "0", "0110", "8 bits 01101001".
+// One reading of a site in words: "0", "0110", "1 (a bit fewer)".
 std::string Repair::describe(const Site& site, std::size_t choice) const {
     std::vector<uint8_t> out;
     std::size_t length = 0;
@@ -458,15 +481,18 @@ std::string Repair::describe(const Site& site, std::size_t choice) const {
     if (site.variable) {
         for (uint8_t v : out)
             text += static_cast<char>('0' + v);
-        return std::to_string(length) + (length == 1 ? " bit " : " bits ") +
-               (text.empty() ? "(none)" : text);
+        if (text.empty()) text = "nothing";
+        if (length < site.length) text += length + 1 == site.length ? " (a bit fewer)" : "";
+        if (length > site.length) text += " (a bit more)";
+        return text;
     }
     for (std::size_t k : site.positions)
         text += static_cast<char>('0' + out[k - site.first]);
     return text;
 }
 
-void Repair::apply(const std::vector<int64_t>& decided, const Reading& any) {
+RepairOutcome Repair::apply(const std::vector<int64_t>& decided, const Reading& any) {
+    RepairOutcome outcome;
     std::vector<ProgramBit> out;
     out.reserve(total_);
     std::size_t cursor = 0;
@@ -483,6 +509,8 @@ void Repair::apply(const std::vector<int64_t>& decided, const Reading& any) {
         std::vector<uint8_t> reading;
         std::size_t length = 0;
         reading_bits(site, static_cast<std::size_t>(decided[s]), reading, length);
+        ++outcome.sites;
+        outcome.bits_added += static_cast<int64_t>(length) - static_cast<int64_t>(site.length);
         frame = site.first < bits_.size() ? bits_[site.first].start : frame;
         for (std::size_t k = 0; k < length; ++k) {
             ProgramBit bit;
@@ -572,13 +600,14 @@ void Repair::apply(const std::vector<int64_t>& decided, const Reading& any) {
     const std::size_t name_length = name_bits_ / 8;
     p_.name.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(name_length));
     p_.bytes.assign(all.begin() + static_cast<std::ptrdiff_t>(name_length), all.end());
+    return outcome;
 }
 
-bool Repair::run() {
-    if (!feasible()) return false;
+RepairOutcome Repair::run() {
+    if (!feasible()) return {};
     std::vector<std::size_t> choice(sites_.size(), 0);
     enumerate(0, choice);
-    if (overflow_ || fitting_.empty()) return false;
+    if (overflow_ || fitting_.empty()) return {};
 
     // A site is decided when every reading that fits reads it alike.
     std::vector<int64_t> decided(sites_.size(), -1);
@@ -592,14 +621,13 @@ bool Repair::run() {
             any = true;
         }
     }
-    if (!any) return false;
+    if (!any) return {};
     const Reading& front = fitting_.front();
     const bool tail_alike = std::all_of(fitting_.begin(), fitting_.end(), [&](const Reading& r) {
         return r.tail_bits == front.tail_bits && r.tail == front.tail;
     });
     decided.push_back(tail_alike ? 0 : -1); // the tail's entry, last
-    apply(decided, front);
-    return true;
+    return apply(decided, front);
 }
 
 } // namespace
@@ -608,7 +636,7 @@ StructureBreak find_structure_break(const std::vector<uint8_t>& bytes, bool expl
     return Checker(bytes, explain).run();
 }
 
-bool repair_from_structure(RecoveredProgram& program, const std::vector<uint8_t>& open) {
-    if (program.bits.empty() || open.size() != program.bits.size()) return false;
+RepairOutcome repair_from_structure(RecoveredProgram& program, const std::vector<uint8_t>& open) {
+    if (program.bits.empty() || open.size() != program.bits.size()) return {};
     return Repair(program, open).run();
 }

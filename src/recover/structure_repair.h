@@ -42,8 +42,13 @@ struct StructureBreak {
 /// Checks `bytes` (a P file, E_LINE - 0x4009 bytes long) against the structure above.
 StructureBreak find_structure_break(const std::vector<uint8_t>& bytes, bool explain = true);
 
+/// What a repair from structure decided.
+struct RepairOutcome {
+    std::size_t sites = 0;  // sites decided
+    int64_t bits_added = 0; // bits the decided sites added (negative: took away)
+};
+
 /// Decides what the structure can of the bits of `program` marked in `open` (one entry per
 /// bit; bits that are not certain must be open). A decided bit becomes certain, a decided site
-/// may change the number of bits, and `name`, `bytes` and `decisions` follow. True when
-/// anything was decided.
-bool repair_from_structure(RecoveredProgram& program, const std::vector<uint8_t>& open);
+/// may change the number of bits, and `name`, `bytes` and `decisions` follow.
+RepairOutcome repair_from_structure(RecoveredProgram& program, const std::vector<uint8_t>& open);

@@ -18,9 +18,11 @@ TakeBitKind kind_of(const ProgramBit& bit) {
     return bit.certain ? TakeBitKind::certain : TakeBitKind::unclear;
 }
 
-// A lost or a joined bit: a burst may be missing, cut or merged around it.
+// A lost or a joined bit, or a piece of a burst too short to be one: a burst may be
+// missing, cut or merged around it.
 bool gap_like(const TakeBit& bit) {
-    return bit.kind == TakeBitKind::lost || bit.kind == TakeBitKind::joined;
+    return bit.kind == TakeBitKind::lost || bit.kind == TakeBitKind::joined ||
+           (bit.kind == TakeBitKind::unclear && bit.pulses < 4);
 }
 
 } // namespace

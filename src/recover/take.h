@@ -10,9 +10,9 @@
 //   kind        uint8   certain, unclear, joined (two pieces of one burst) or lost
 //
 // How far a bit of a take can be trusted when takes are compared (`bit_clarity`): a certain
-// bit is clear unless it stands right beside a lost or a joined bit, where a burst may have
-// been cut or merged without its count showing it; other heard bits are unclear; lost bits
-// say nothing.
+// bit is clear unless it stands right beside a lost or a joined bit or a piece of a burst (an
+// unclear one of fewer than 4 pulses), where a burst may have been cut or merged without its
+// count showing it; other heard bits are unclear; lost bits say nothing.
 #pragma once
 
 #include <cstddef>

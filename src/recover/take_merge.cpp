@@ -214,9 +214,12 @@ void drop_settled_findings(RecoveredProgram& p, std::size_t total) {
                                                          [](const ProgramBit& b) {
                                                              return b.certain;
                                                          });
-        default:
+        case FindingKind::stray_burst:
+        case FindingKind::start_missing:
+        case FindingKind::goes_on:
             return false;
         }
+        return false;
     };
     p.findings.erase(std::remove_if(p.findings.begin(), p.findings.end(), settled),
                      p.findings.end());
@@ -233,8 +236,26 @@ RecoveredProgram settle_single(const Take& take) {
     std::vector<uint8_t> open(p.bits.size());
     for (std::size_t i = 0; i < open.size(); ++i)
         open[i] = bit_clarity(take, i) != Clarity::clear ? 1 : 0;
-    if (!repair_from_structure(p, open)) return p;
-    drop_settled_findings(p, 8 * (p.name.size() + p.expected_bytes));
+    const RepairOutcome repair = repair_from_structure(p, open);
+    if (repair.sites == 0) return p;
+    const std::size_t total = 8 * (p.name.size() + p.expected_bytes);
+    drop_settled_findings(p, total);
+    if (repair.bits_added < 0 && p.bits.size() == total) {
+        // A burst too many was taken out: the bursts after E_LINE were the program's own.
+        p.findings.erase(std::remove_if(p.findings.begin(), p.findings.end(),
+                                        [](const RecoveryFinding& f) {
+                                            return f.kind == FindingKind::goes_on;
+                                        }),
+                         p.findings.end());
+    }
+    if (p.bits.size() < total && !any_finding(p, FindingKind::cut_short)) {
+        RecoveryFinding finding;
+        finding.kind = FindingKind::cut_short;
+        finding.frame = p.bits.empty() ? p.end : p.bits.back().start;
+        place_finding(finding, p.bits.size() / 8, p.name.size());
+        finding.message = "a bit fewer than heard leaves the program short of E_LINE";
+        p.findings.push_back(std::move(finding));
+    }
     judge_program(p);
     if (p.verdict == Verdict::intact) p.verdict = Verdict::repaired;
     return p;
