@@ -77,9 +77,10 @@ uninstall:
 	done
 
 # zx81rescue: its speed and memory against zx81tape (a few minutes), its robustness limits
-# against zx81tape's (slow), and the honesty property over many more damaged recordings than
-# make test runs. None of them is part of test.
-.PHONY: rescue-bench rescue-sweep rescue-honesty
+# against zx81tape's (slow), the honesty property over many more damaged recordings than make
+# test runs (alone, repaired from the structure, and merged from two takes), and what two takes
+# add against noise. None of them is part of test.
+.PHONY: rescue-bench rescue-sweep rescue-honesty rescue-takes
 rescue-bench: build
 	./bench/rescue_bench.sh $(BUILD)
 rescue-sweep: build
@@ -87,3 +88,8 @@ rescue-sweep: build
 HONESTY_TRIALS ?= 2000
 rescue-honesty: build
 	ZX81_HONESTY_TRIALS=$(HONESTY_TRIALS) $(BUILD)/bin/recover_honesty_tests
+TAKES_RATE ?= 22050
+TAKES_TRIALS ?= 100
+TAKES_LEVELS ?= 20,22,24,26,28,30,32
+rescue-takes: build
+	$(BUILD)/bin/takes_noise $(TAKES_RATE) $(TAKES_TRIALS) $(TAKES_LEVELS) examples/hello.p

@@ -25,8 +25,10 @@ constexpr uint32_t longest_display = 25 + 24 * 32;
 // own conversion of the digits, so the lowest bits of the mantissa prove nothing.
 const double number_tolerance = std::ldexp(1.0, -20);
 
-// The most readings of a program tried, and the longest site read every way.
-constexpr std::size_t most_readings = 4096;
+// The most readings of a program tried: at least 4096, more for a short program, as long as
+// they cost no more than 4096 readings of 16 KB; and the longest site read every way.
+constexpr std::size_t fewest_readings = 4096;
+constexpr std::size_t reading_budget = fewest_readings * 8 * 16384; // bits checked in all
 constexpr std::size_t longest_site = 12;
 
 std::string hex(std::size_t value, int digits) {
@@ -278,6 +280,7 @@ class Repair {
     Repair(RecoveredProgram& program, const std::vector<uint8_t>& open)
         : p_(program), bits_(program.bits), name_bits_(8 * program.name.size()),
           total_(8 * (program.name.size() + program.expected_bytes)) {
+        most_readings_ = std::max(fewest_readings, reading_budget / std::max<std::size_t>(total_, 1));
         find_sites(open);
     }
 
@@ -311,6 +314,7 @@ class Repair {
     std::vector<uint8_t> bytes_;
     std::vector<Reading> fitting_;
     std::size_t tried_ = 0;
+    std::size_t most_readings_ = fewest_readings;
     bool overflow_ = false;
 };
 
@@ -346,10 +350,10 @@ bool Repair::feasible() const {
     for (const Site& site : sites_) {
         if ((site.variable ? site.length + 1 : site.positions.size()) > longest_site) return false;
         readings *= site.readings();
-        if (readings > most_readings) return false;
+        if (readings > most_readings_) return false;
         if (site.variable) ++deficit;
     }
-    return deficit <= longest_site && (readings << deficit) <= most_readings;
+    return deficit <= longest_site && (readings << deficit) <= most_readings_;
 }
 
 // The bits of one reading of a site, appended to `out`; returns its length.
@@ -431,7 +435,7 @@ void Repair::enumerate(std::size_t site, std::vector<std::size_t>& choice) {
     const std::size_t missing = build(choice);
     const std::size_t base = values_.size();
     for (std::size_t tail = 0; tail < std::size_t{1} << missing; ++tail) {
-        if (++tried_ > most_readings) {
+        if (++tried_ > most_readings_) {
             overflow_ = true;
             return;
         }
@@ -445,31 +449,38 @@ void Repair::enumerate(std::size_t site, std::vector<std::size_t>& choice) {
 // How a site was heard, in words: "bit 4 unclear (6 pulses)", "a gap: 9 bits counted as lost".
 std::string Repair::site_words(const Site& site) const {
     std::size_t lost = 0;
-    std::vector<std::string> numbers, pulses;
-    bool beside = false, joined = false;
+    std::vector<std::string> numbers, pulses, pieces;
+    bool beside = false;
     for (std::size_t k = site.first; k < site.first + site.length; ++k) {
         const ProgramBit& bit = bits_[k];
         lost += bit.origin == BitOrigin::lost ? 1 : 0;
         beside = beside || bit.certain;
-        joined = joined || bit.origin == BitOrigin::joined;
+        const std::string count = bit.pulses > 0 ? std::to_string(bit.pulses) : "uncounted";
+        if (!bit.certain && bit.origin != BitOrigin::lost && bit.pulses < 4) pieces.push_back(count);
         numbers.push_back(std::to_string(7 - k % 8));
-        pulses.push_back(bit.pulses > 0 ? std::to_string(bit.pulses) : "uncounted");
+        pulses.push_back(count);
     }
+    const auto pulse_word = [](const std::vector<std::string>& counts) {
+        return counts.size() == 1 && counts[0] == "1" ? " pulse" : " pulses";
+    };
     if (lost > 0) {
         return "a gap: " + std::to_string(lost) + (lost == 1 ? " bit" : " bits") +
-               " counted as lost" + (lost < site.length ? " with the bits beside it" : "");
+               " counted as lost" + (lost < site.length ? ", with the bits beside it" : "");
     }
     if (!site.variable) {
         return site.positions.size() == 1
                    ? "the name's character " + std::to_string(site.first / 8 + 1) + " unclear"
                    : std::to_string(site.positions.size()) + " bits of the name unclear";
     }
+    if (!pieces.empty()) {
+        return std::string(pieces.size() == 1 ? "a piece" : "pieces") + " of a burst (" +
+               join_words(pieces) + pulse_word(pieces) + ")" +
+               (pieces.size() < site.length ? ", with the bits beside" : "");
+    }
     const bool one_byte = site.first / 8 == (site.first + site.length - 1) / 8;
     if (!one_byte || beside) return std::to_string(site.length) + " bits not heard clearly";
-    std::string words = (site.length == 1 ? "bit " : "bits ") + join_words(numbers) + " unclear (" +
-                        join_words(pulses) +
-                        (site.length == 1 && pulses[0] == "1" ? " pulse" : " pulses");
-    return words + (joined ? ", a burst split in two)" : ")");
+    return (site.length == 1 ? "bit " : "bits ") + join_words(numbers) + " unclear (" +
+           join_words(pulses) + pulse_word(pulses) + ")";
 }
 
 // One reading of a site in words: "0", "0110", "1 (a bit fewer)".

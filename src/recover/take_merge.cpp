@@ -799,16 +799,16 @@ std::string merge_refusal(const std::vector<Take>& takes, const TakePlan& plan,
             const Take& other = takes[clash.other];
             const auto mine = static_cast<std::size_t>(apart.recording);
             const auto theirs = static_cast<std::size_t>(other.recording);
-            if (mine != r && theirs != r) continue;
-            if (mine == theirs) continue;
+            if ((mine != r && theirs != r) || mine == theirs) continue;
+            if (apart.program.name != other.program.name) continue; // another program
             const std::string name = saved_name_text(apart.program.name);
             const std::string where =
-                clash.offset >= 0 ? "offset " + hex4(clash.offset) : std::string("the name");
+                clash.offset >= 0 ? "at offset " + hex4(clash.offset) : std::string("in the name");
             return name + " (" + std::to_string(apart.program.expected_bytes) + " bytes) on " +
                    names[mine] + " is not the program " + name + " on " + names[theirs] +
                    ": they differ in " + plural(clash.bits, "bit", "bits") +
-                   " that both heard clearly, " + (clash.bits == 1 ? "at " : "the first at ") +
-                   where + "; --merge takes recordings of one tape";
+                   " that both heard clearly, " + (clash.bits == 1 ? "" : "the first ") + where +
+                   "; --merge takes recordings of one tape";
         }
         return names[r] + " holds none of the programs on the other " +
                (recordings == 2 ? "recording" : "recordings") +

@@ -253,8 +253,9 @@ std::string program_line(const ReportedProgram& entry, const std::vector<Recordi
                 d.message + "\n";
     }
     if (p.decisions.size() > decisions_shown) {
-        line += "      ... and " + std::to_string(p.decisions.size() - decisions_shown) +
-                " more decisions (the JSON report lists them all)\n";
+        const std::size_t more = p.decisions.size() - decisions_shown;
+        line += "      ... and " + count_text(more, "more decision", "more decisions") +
+                " (the JSON report lists them all)\n";
     }
 
     std::size_t damage = 0, notes = 0;

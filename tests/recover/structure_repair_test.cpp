@@ -56,7 +56,7 @@ TEST(StructureRepair, ProgramsAsSavedHoldTheStructure) {
 // always right; the NEWLINEs that end lines are always decided, REM text never.
 TEST(StructureRepair, DecidesWhatTheStructurePinsAndNeverWrongly) {
     const std::vector<uint8_t> name = name_codes("PINNED");
-    const std::vector<uint8_t> lines = lined_program(420, 7);
+    const std::vector<uint8_t> lines = lined_program(420, 3); // a collapsed display
     const std::vector<uint8_t> rem = shaped_program(300, 8); // a REM line of 170 bytes
     for (const std::vector<uint8_t>* bytes : {&lines, &rem}) {
         const RecoveredProgram clean = heard_cleanly(name, *bytes);
