@@ -76,7 +76,8 @@ std::vector<Take> takes_of(const std::string& path, int rate, int index) {
 }
 
 bool exact(const RecoveredProgram& p, const std::vector<uint8_t>& program, bool repaired_too) {
-    const bool sure = p.verdict == Verdict::intact || (repaired_too && p.verdict == Verdict::repaired);
+    const bool sure =
+        p.verdict == Verdict::intact || (repaired_too && p.verdict == Verdict::repaired);
     return sure && p.name == saved_name && p.bytes == program;
 }
 
@@ -139,8 +140,8 @@ int main(int argc, char** argv) {
         }
         std::printf("noise %.1f: one take fails %d of %d (%.1f %%), two takes merged fail %d of "
                     "%d (%.1f %%)\n",
-                    level, alone_failed, alone, 100.0 * alone_failed / alone, merged_failed,
-                    merged, 100.0 * merged_failed / merged);
+                    level, alone_failed, alone, 100.0 * alone_failed / alone, merged_failed, merged,
+                    100.0 * merged_failed / merged);
         std::fflush(stdout);
     }
     std::remove(first.c_str());

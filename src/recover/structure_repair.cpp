@@ -90,8 +90,9 @@ class Checker {
         if (b_[sysvar::versn] != 0) return fail(sysvar::versn, "VERSN is not 0");
         const std::size_t e_line = word_at(b_, sysvar::e_line);
         if (e_line != p_file_origin + n) {
-            return fail(sysvar::e_line, "E_LINE would be " + hex(e_line, 4) + ", not the end of "
-                                            "the program at " + hex(p_file_origin + n, 4));
+            const std::string end = hex(p_file_origin + n, 4);
+            return fail(sysvar::e_line, "E_LINE would be " + hex(e_line, 4) +
+                                            ", not the end of the program at " + end);
         }
         const std::size_t d_file = word_at(b_, sysvar::d_file);
         const std::size_t vars = word_at(b_, sysvar::vars);
@@ -179,10 +180,9 @@ class Checker {
                 double value = 0.0;
                 if (literal < i && literal_value(&b_[literal], i - literal, value)) {
                     const double held = decode_zx81_number(&b_[i + 1]);
-                    const bool holds = value == 0.0
-                                           ? held == 0.0
-                                           : std::fabs(held - value) <=
-                                                 number_tolerance * std::fabs(value);
+                    const bool holds = value == 0.0 ? held == 0.0
+                                                    : std::fabs(held - value) <=
+                                                          number_tolerance * std::fabs(value);
                     if (!holds) {
                         fail(i + 1, name + ": the five bytes of a number would not hold the "
                                            "value of its digits");
@@ -280,7 +280,8 @@ class Repair {
     Repair(RecoveredProgram& program, const std::vector<uint8_t>& open)
         : p_(program), bits_(program.bits), name_bits_(8 * program.name.size()),
           total_(8 * (program.name.size() + program.expected_bytes)) {
-        most_readings_ = std::max(fewest_readings, reading_budget / std::max<std::size_t>(total_, 1));
+        most_readings_ =
+            std::max(fewest_readings, reading_budget / std::max<std::size_t>(total_, 1));
         find_sites(open);
     }
 
@@ -456,7 +457,8 @@ std::string Repair::site_words(const Site& site) const {
         lost += bit.origin == BitOrigin::lost ? 1 : 0;
         beside = beside || bit.certain;
         const std::string count = bit.pulses > 0 ? std::to_string(bit.pulses) : "uncounted";
-        if (!bit.certain && bit.origin != BitOrigin::lost && bit.pulses < 4) pieces.push_back(count);
+        if (!bit.certain && bit.origin != BitOrigin::lost && bit.pulses < 4)
+            pieces.push_back(count);
         numbers.push_back(std::to_string(7 - k % 8));
         pulses.push_back(count);
     }
@@ -602,8 +604,8 @@ RepairOutcome Repair::apply(const std::vector<int64_t>& decided, const Reading& 
         decision.bytes = (total_ - 1) / 8 - (total_ - missing) / 8 + 1;
         decision.frames = {end_frame};
         decision.message = "the last " + std::to_string(missing) +
-                           (missing == 1 ? " bit was" : " bits were") +
-                           " not heard: only " + tail_text + " fits the structure";
+                           (missing == 1 ? " bit was" : " bits were") + " not heard: only " +
+                           tail_text + " fits the structure";
         p_.decisions.push_back(std::move(decision));
     }
     p_.bits = std::move(out);

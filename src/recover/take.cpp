@@ -34,7 +34,8 @@ Take make_take(RecoveredProgram&& program, int recording) {
     constexpr int64_t most = std::numeric_limits<uint32_t>::max();
     for (const ProgramBit& bit : program.bits) {
         TakeBit packed;
-        packed.offset = static_cast<uint32_t>(std::clamp<int64_t>(bit.start - program.start, 0, most));
+        packed.offset =
+            static_cast<uint32_t>(std::clamp<int64_t>(bit.start - program.start, 0, most));
         packed.value = bit.value & 1;
         packed.pulses = bit.pulses;
         const float sure = std::clamp((bit.confidence - 0.5f) * 510.0f, 0.0f, 255.0f);

@@ -8,13 +8,13 @@ namespace {
 constexpr int32_t infinite = std::numeric_limits<int32_t>::max() / 4;
 
 // Costs of the steps.
-constexpr int32_t clash_pair = 100;       // both heard clearly, and they differ
-constexpr int32_t one_unclear_pair = 5;   // one heard clearly, the other unclear, and they differ
-constexpr int32_t both_unclear_pair = 2;  // both unclear, and they differ
-constexpr int32_t lone_lost = 1;          // a lost bit too many
-constexpr int32_t lone_in_gap = 2;        // a bit too few beside lost bits
-constexpr int32_t lone_at_damage = 4;     // a bit too many or too few at a damaged place
-constexpr int32_t lone_clean = 300;       // a bit too many or too few where all was clean
+constexpr int32_t clash_pair = 100;      // both heard clearly, and they differ
+constexpr int32_t one_unclear_pair = 5;  // one heard clearly, the other unclear, and they differ
+constexpr int32_t both_unclear_pair = 2; // both unclear, and they differ
+constexpr int32_t lone_lost = 1;         // a lost bit too many
+constexpr int32_t lone_in_gap = 2;       // a bit too few beside lost bits
+constexpr int32_t lone_at_damage = 4;    // a bit too many or too few at a damaged place
+constexpr int32_t lone_clean = 300;      // a bit too many or too few where all was clean
 
 // The band around the diagonal: wide enough for the miscounts of the lost bits.
 constexpr int min_band = 16;
@@ -80,8 +80,8 @@ Alignment align_bits(const std::vector<AlignedBit>& first, const std::vector<Ali
     const std::size_t lost_bits = lost(first, any_damage) + lost(second, any_damage);
     if (n == m && !any_damage) return diagonal_alignment(first, second);
 
-    const int band = static_cast<int>(
-        std::clamp<std::size_t>(min_band + lost_bits / 2, min_band, max_band));
+    const int band =
+        static_cast<int>(std::clamp<std::size_t>(min_band + lost_bits / 2, min_band, max_band));
     const std::size_t width = 2 * static_cast<std::size_t>(band) + 1;
     std::vector<int32_t> previous(width, infinite), current(width, infinite);
     std::vector<uint8_t> trace(((n + 1) * width + 3) / 4, 0); // a move in 2 bits per cell

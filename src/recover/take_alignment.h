@@ -37,9 +37,9 @@ struct AlignmentStep {
 
 struct Alignment {
     std::vector<AlignmentStep> steps; // every bit of both sequences, in order
-    std::size_t clashes = 0;          // pairs heard clearly and differing; lone bits at clean places
-    int32_t first_clash = -1;         // index in the first sequence of the first clash
-    std::size_t clear_pairs = 0;      // pairs heard clearly in both and agreeing
+    std::size_t clashes = 0;     // pairs heard clearly and differing; lone bits at clean places
+    int32_t first_clash = -1;    // index in the first sequence of the first clash
+    std::size_t clear_pairs = 0; // pairs heard clearly in both and agreeing
 };
 
 /// Aligns `second` to `first`. Both start at the same bit; either may end early (a take cut

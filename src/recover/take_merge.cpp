@@ -38,7 +38,8 @@ std::string hex4(int64_t value) {
 // The value of a bit as a signed weight: the log-odds of its confidence, for 1 positive.
 double signed_weight(const TakeBit& bit) {
     if (bit.kind == TakeBitKind::lost) return 0.0;
-    const float sure = bit.kind == TakeBitKind::certain ? beside_gap_confidence : bit_confidence(bit);
+    const float sure =
+        bit.kind == TakeBitKind::certain ? beside_gap_confidence : bit_confidence(bit);
     const double c = std::clamp(static_cast<double>(sure), 0.5, 0.99);
     const double weight = std::log(c / (1.0 - c));
     return bit.value != 0 ? weight : -weight;
@@ -210,10 +211,9 @@ void drop_settled_findings(RecoveredProgram& p, std::size_t total) {
                 return b.origin == BitOrigin::lost && !b.certain && b.start == f.frame;
             });
         case FindingKind::cut_short:
-            return p.bits.size() == total && std::all_of(p.bits.end() - 8, p.bits.end(),
-                                                         [](const ProgramBit& b) {
-                                                             return b.certain;
-                                                         });
+            return p.bits.size() == total &&
+                   std::all_of(p.bits.end() - 8, p.bits.end(),
+                               [](const ProgramBit& b) { return b.certain; });
         case FindingKind::stray_burst:
         case FindingKind::start_missing:
         case FindingKind::goes_on:
@@ -242,11 +242,10 @@ RecoveredProgram settle_single(const Take& take) {
     drop_settled_findings(p, total);
     if (repair.bits_added < 0 && p.bits.size() == total) {
         // A burst too many was taken out: the bursts after E_LINE were the program's own.
-        p.findings.erase(std::remove_if(p.findings.begin(), p.findings.end(),
-                                        [](const RecoveryFinding& f) {
-                                            return f.kind == FindingKind::goes_on;
-                                        }),
-                         p.findings.end());
+        p.findings.erase(
+            std::remove_if(p.findings.begin(), p.findings.end(),
+                           [](const RecoveryFinding& f) { return f.kind == FindingKind::goes_on; }),
+            p.findings.end());
     }
     if (p.bits.size() < total && !any_finding(p, FindingKind::cut_short)) {
         RecoveryFinding finding;
@@ -290,12 +289,12 @@ class Merger {
     std::size_t total_;          // the bits of the name and the program
     RecoveredProgram p_;
 
-    std::vector<std::size_t> kept_;               // columns kept, in order
-    bool too_long_ = false;                       // clear bits beyond E_LINE were cut off
-    std::vector<std::vector<int32_t>> at_;        // per member: its bit at each merged bit
-    std::vector<std::vector<uint8_t>> missed_;    // per member: no bit where it had room (1),
-                                                  // in a gap beside its lost bits (2)
-    std::vector<std::vector<uint16_t>> extra_;    // per member: bursts too many before a bit
+    std::vector<std::size_t> kept_;            // columns kept, in order
+    bool too_long_ = false;                    // clear bits beyond E_LINE were cut off
+    std::vector<std::vector<int32_t>> at_;     // per member: its bit at each merged bit
+    std::vector<std::vector<uint8_t>> missed_; // per member: no bit where it had room (1),
+                                               // in a gap beside its lost bits (2)
+    std::vector<std::vector<uint16_t>> extra_; // per member: bursts too many before a bit
 };
 
 void Merger::keep_columns() {
@@ -365,8 +364,8 @@ void Merger::merge_bits() {
             // A burst too many in a member, before the next bit.
             for (std::size_t m = 0; m < members_; ++m) {
                 const int32_t index = group_.columns[m][c];
-                if (index >= 0 && take(m).bits[static_cast<std::size_t>(index)].kind !=
-                                      TakeBitKind::lost) {
+                if (index >= 0 &&
+                    take(m).bits[static_cast<std::size_t>(index)].kind != TakeBitKind::lost) {
                     ++extra_[m][next_kept];
                 }
             }
@@ -391,8 +390,7 @@ void Merger::merge_bits() {
             bit.origin = BitOrigin::lost;
         }
         bit.confidence =
-            bit.certain ? 1.0f
-                        : static_cast<float>(1.0 / (1.0 + std::exp(-std::fabs(v.odds))));
+            bit.certain ? 1.0f : static_cast<float>(1.0 / (1.0 + std::exp(-std::fabs(v.odds))));
         if (group_.columns[0][c] >= 0) {
             frame = bit_frame(lead_, static_cast<std::size_t>(group_.columns[0][c]));
         }
@@ -422,7 +420,8 @@ void Merger::merge_bits() {
         }
     }
     const std::vector<uint8_t> all = bytes_of_bits(p_.bits);
-    const auto name_end = all.begin() + static_cast<std::ptrdiff_t>(std::min(name_length_, all.size()));
+    const auto name_end =
+        all.begin() + static_cast<std::ptrdiff_t>(std::min(name_length_, all.size()));
     p_.name.assign(all.begin(), name_end);
     p_.bytes.assign(name_end, all.end());
 }
@@ -503,14 +502,15 @@ std::string Merger::member_detail(std::size_t m, std::size_t first, std::size_t 
 void Merger::decide_bytes() {
     const std::size_t bytes = p_.bits.size() / 8;
     std::vector<int> kinds(members_), previous_kinds;
-    Decision* open_range = nullptr;
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::size_t open_range = none; // the decision a run of plain bytes goes on
     for (std::size_t b = 0; b < bytes; ++b) {
         const std::size_t first = 8 * b, last = first + 7;
         const bool decided = std::all_of(p_.bits.begin() + static_cast<std::ptrdiff_t>(first),
                                          p_.bits.begin() + static_cast<std::ptrdiff_t>(last + 1),
                                          [](const ProgramBit& bit) { return bit.certain; });
         if (!decided) {
-            open_range = nullptr;
+            open_range = none;
             continue;
         }
         std::vector<std::string> details(members_);
@@ -523,11 +523,11 @@ void Merger::decide_bytes() {
             if (kinds[m] == 0) clean_takes.push_back(std::to_string(m + 1));
         }
         if (all_clean) {
-            open_range = nullptr;
+            open_range = none;
             continue;
         }
-        if (open_range != nullptr && plain && kinds == previous_kinds) {
-            ++open_range->bytes;
+        if (open_range != none && plain && kinds == previous_kinds) {
+            ++p_.decisions[open_range].bytes;
             continue;
         }
 
@@ -554,7 +554,7 @@ void Merger::decide_bytes() {
             message += (message.empty() ? "" : "; ") + part;
         decision.message = message;
         p_.decisions.push_back(std::move(decision));
-        open_range = plain ? &p_.decisions.back() : nullptr;
+        open_range = plain ? p_.decisions.size() - 1 : none;
         previous_kinds = kinds;
     }
     // "{it}" reads "it" for one byte, "them" for several.
@@ -586,11 +586,10 @@ void Merger::settle_take_findings() {
                 decision.name_index = f.name_index;
                 decision.frames.assign(members_, -1);
                 decision.frames[m] = f.frame;
-                decision.message = "take " + std::to_string(m + 1) + ": " + f.message + "; take " +
-                                   std::to_string(without.front() + 1) +
-                                   (kind == FindingKind::start_missing
-                                        ? " heard the whole name"
-                                        : " ends there");
+                decision.message =
+                    "take " + std::to_string(m + 1) + ": " + f.message + "; take " +
+                    std::to_string(without.front() + 1) +
+                    (kind == FindingKind::start_missing ? " heard the whole name" : " ends there");
                 p_.decisions.push_back(std::move(decision));
             }
         }
@@ -695,7 +694,8 @@ TakePlan plan_takes(const std::vector<Take>& takes) {
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     const auto place = [&](std::size_t i) {
-        return std::make_tuple(takes[i].recording, takes[i].program.start, takes[i].program.channel);
+        return std::make_tuple(takes[i].recording, takes[i].program.start,
+                               takes[i].program.channel);
     };
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return place(a) < place(b); });
@@ -739,11 +739,11 @@ TakePlan plan_takes(const std::vector<Take>& takes) {
     // apart counts as a clash only when it stayed apart.
     plan.groups.erase(std::remove_if(plan.groups.begin(), plan.groups.end(),
                                      [&](const TakeGroup& group) {
-                                         return std::all_of(
-                                             group.members.begin(), group.members.end(),
-                                             [&](std::size_t t) {
-                                                 return takes[t].program.companion;
-                                             });
+                                         return std::all_of(group.members.begin(),
+                                                            group.members.end(),
+                                                            [&](std::size_t t) {
+                                                                return takes[t].program.companion;
+                                                            });
                                      }),
                       plan.groups.end());
     for (TakeGroup& group : plan.groups)
@@ -753,9 +753,10 @@ TakePlan plan_takes(const std::vector<Take>& takes) {
                          return place(a.members.front()) < place(b.members.front());
                      });
     for (const TakeClash& clash : clashes) {
-        const bool apart = std::any_of(plan.groups.begin(), plan.groups.end(), [&](const TakeGroup& g) {
-            return g.members.size() == 1 && g.members.front() == clash.take;
-        });
+        const bool apart =
+            std::any_of(plan.groups.begin(), plan.groups.end(), [&](const TakeGroup& g) {
+                return g.members.size() == 1 && g.members.front() == clash.take;
+            });
         if (apart && !takes[clash.take].program.companion) plan.clashes.push_back(clash);
     }
     return plan;

@@ -55,7 +55,14 @@ const char* rescue_usage() {
 
 ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings,
                                  std::string& message) {
-    enum { json_option = 256, bits_option, channel_option, rate_option, force_option, merge_option };
+    enum {
+        json_option = 256,
+        bits_option,
+        channel_option,
+        rate_option,
+        force_option,
+        merge_option
+    };
     const std::vector<option> options = long_options_with({
         {"output", required_argument, nullptr, 'o'},
         {"json", required_argument, nullptr, json_option},
@@ -100,15 +107,15 @@ ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings
             } else if (std::strcmp(optarg, "mix") == 0) {
                 settings.decode.channels = ChannelMode::mix;
             } else {
-                message = std::string("--channel: '") + optarg +
-                          "' is not one of auto, left, right, mix";
+                message =
+                    std::string("--channel: '") + optarg + "' is not one of auto, left, right, mix";
                 return ToolCommand::usage_error;
             }
             break;
         case rate_option:
             if (!parse_count(optarg, lowest_rate, highest_rate, value)) {
-                message = std::string("--rate: '") + optarg +
-                          "' is not a rate from 8000 to 384000 Hz";
+                message =
+                    std::string("--rate: '") + optarg + "' is not a rate from 8000 to 384000 Hz";
                 return ToolCommand::usage_error;
             }
             settings.decode.raw_rate = static_cast<int>(value);
@@ -138,7 +145,8 @@ ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings
             return ToolCommand::usage_error;
         }
     }
-    for (int i = optind; i < argc; ++i) settings.recordings.emplace_back(argv[i]);
+    for (int i = optind; i < argc; ++i)
+        settings.recordings.emplace_back(argv[i]);
     if (settings.recordings.empty()) {
         message = "no recording given";
         return ToolCommand::usage_error;

@@ -328,15 +328,15 @@ std::string program_counts(const std::vector<ReportedProgram>& programs, std::si
     return text;
 }
 
-std::string json_program(const ReportedProgram& entry, const std::vector<RecordingReport>& reports) {
+std::string json_program(const ReportedProgram& entry,
+                         const std::vector<RecordingReport>& reports) {
     const RecoveredProgram& p = entry.program;
     const ProgramFilesResult& files = entry.files;
     const RecordingInfo& info = recording_of(reports, entry.recording).info;
     const bool program = p.verdict != Verdict::not_a_program;
     const auto channel_text = [](int channel, const RecordingInfo& of) {
         return "\"" +
-               (of.channels == 1 ? std::string("mono") : channel_name(channel, of.channels)) +
-               "\"";
+               (of.channels == 1 ? std::string("mono") : channel_name(channel, of.channels)) + "\"";
     };
     std::string out = "        {\n";
     out += "          \"name\": " +
@@ -364,8 +364,8 @@ std::string json_program(const ReportedProgram& entry, const std::vector<Recordi
         out += "\"time_s\": " + seconds_text(f.frame, info.rate) + ", ";
         out += "\"sample\": " + std::to_string(f.frame) + ", ";
         out += "\"offset\": " + (f.offset >= 0 ? std::to_string(f.offset) : "null") + ", ";
-        out += "\"name_index\": " + (f.name_index >= 0 ? std::to_string(f.name_index) : "null") +
-               ", ";
+        out +=
+            "\"name_index\": " + (f.name_index >= 0 ? std::to_string(f.name_index) : "null") + ", ";
         out += "\"message\": " + json_string(f.message) + "}";
     }
     out += p.findings.empty() ? "],\n" : "\n          ],\n";
@@ -390,8 +390,8 @@ std::string json_program(const ReportedProgram& entry, const std::vector<Recordi
         out += "            {\"kind\": \"";
         out += d.kind == DecisionKind::takes ? "takes" : "structure";
         out += "\", \"offset\": " + (d.offset >= 0 ? std::to_string(d.offset) : "null") + ", ";
-        out += "\"name_index\": " + (d.name_index >= 0 ? std::to_string(d.name_index) : "null") +
-               ", ";
+        out +=
+            "\"name_index\": " + (d.name_index >= 0 ? std::to_string(d.name_index) : "null") + ", ";
         out += "\"bytes\": " + std::to_string(d.bytes) + ", \"times\": [";
         bool first = true;
         for (std::size_t t = 0; t < d.frames.size() && t < p.takes.size(); ++t) {
@@ -400,8 +400,8 @@ std::string json_program(const ReportedProgram& entry, const std::vector<Recordi
             out += first ? "" : ", ";
             first = false;
             out += "{\"take\": " + std::to_string(t + 1) + ", \"time\": \"" +
-                   clock_text(d.frames[t], take_rate) + "\", \"time_s\": " +
-                   seconds_text(d.frames[t], take_rate) +
+                   clock_text(d.frames[t], take_rate) +
+                   "\", \"time_s\": " + seconds_text(d.frames[t], take_rate) +
                    ", \"sample\": " + std::to_string(d.frames[t]) + "}";
         }
         out += "], \"message\": " + json_string(d.message) + "}";
@@ -518,8 +518,8 @@ std::string json_report(const std::vector<RecordingReport>& reports, const Merge
     out += reports.empty() ? "],\n" : "\n  ],\n";
     if (!merge.merged) return out + "  \"merge\": null\n}\n";
     out += "  \"merge\": {\n";
-    out += "    \"status\": \"" + std::string(merge.refusal.empty() ? "merged" : "refused") +
-           "\",\n";
+    out +=
+        "    \"status\": \"" + std::string(merge.refusal.empty() ? "merged" : "refused") + "\",\n";
     out += "    \"refusal\": " + json_or_null(merge.refusal) + ",\n";
     out += "    \"programs\": " + json_programs(merge.programs, reports, "    ") + "\n";
     return out + "  }\n}\n";

@@ -33,7 +33,7 @@ struct ReportedProgram {
     RecoveredProgram program; // `bits` and `bytes` emptied once the files are written
     std::size_t bytes = 0;    // the P file's length
     ProgramFilesResult files;
-    int recording = 0;        // the recording it lies on (its first take's), in the run
+    int recording = 0; // the recording it lies on (its first take's), in the run
 };
 
 struct RecordingReport {

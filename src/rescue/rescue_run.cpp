@@ -87,10 +87,11 @@ void decode_one(const RescueSettings& settings, ProgressLine& progress, Recordin
 }
 
 // Writes the settled programs, and lists them with the blocks, in tape order.
-std::vector<ReportedProgram> write_programs(const RescueSettings& settings, ProgramFiles& files,
-                                            const std::vector<RecordingReport>& reports,
-                                            std::vector<RecoveredProgram>&& programs,
-                                            std::vector<std::pair<int, RecoveredProgram>>&& blocks) {
+std::vector<ReportedProgram>
+write_programs(const RescueSettings& settings, ProgramFiles& files,
+               const std::vector<RecordingReport>& reports,
+               std::vector<RecoveredProgram>&& programs,
+               std::vector<std::pair<int, RecoveredProgram>>&& blocks) {
     std::vector<ReportedProgram> entries;
     for (RecoveredProgram& program : programs) {
         ReportedProgram entry;

@@ -58,8 +58,7 @@ void damaged_copy(DamagedTape& tape, const std::vector<uint8_t>& all, bool damag
 // Settles what was found (as takes of recording `recording`) and holds every program called
 // intact or repaired to one of `originals`.
 void settle_and_check(std::vector<Take>& takes, const std::vector<uint8_t>& name,
-                      const std::vector<std::vector<uint8_t>>& originals, int trial,
-                      Tally& tally) {
+                      const std::vector<std::vector<uint8_t>>& originals, int trial, Tally& tally) {
     for (const RecoveredProgram& p : settle_takes(takes)) {
         if (p.verdict == Verdict::damaged) ++tally.damaged;
         if (p.verdict != Verdict::intact && p.verdict != Verdict::repaired) continue;
@@ -78,7 +77,8 @@ void settle_and_check(std::vector<Take>& takes, const std::vector<uint8_t>& name
 void add_takes(const std::vector<float>& samples, int rate, int recording,
                std::vector<Take>& takes) {
     for (RecoveredProgram& p : recover_samples(samples, rate)) {
-        if (p.verdict != Verdict::not_a_program) takes.push_back(make_take(std::move(p), recording));
+        if (p.verdict != Verdict::not_a_program)
+            takes.push_back(make_take(std::move(p), recording));
     }
 }
 
@@ -127,7 +127,8 @@ TEST(Honesty, NoMergeOfTakesGivesWrongBytes) {
         std::vector<uint8_t> second = program;
         if (random() % 6 == 0) { // edited between the saves: a few bytes of the REM or lines
             for (int k = 0; k < 1 + static_cast<int>(random() % 3); ++k)
-                second[130 + random() % (second.size() - 180)] ^= static_cast<uint8_t>(1 << (random() % 8));
+                second[130 + random() % (second.size() - 180)] ^=
+                    static_cast<uint8_t>(1 << (random() % 8));
         }
         const std::vector<uint8_t> name = name_codes("TWICE" + std::to_string(trial));
         std::vector<uint8_t> first_all = name, second_all = name;

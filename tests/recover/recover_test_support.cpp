@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/p_file_builder.h"
 #include "program/zx81_charset.h"
 #include "recover/bit_rhythm.h"
 #include "recover/program_finder.h"
+#include "support/p_file_builder.h"
 
 std::vector<uint8_t> shaped_program(std::size_t size, uint32_t seed) {
     const auto build = [](std::size_t rem_bytes, uint32_t x) {

@@ -15,7 +15,8 @@
 namespace {
 
 // A program heard cleanly: every bit certain.
-RecoveredProgram heard_cleanly(const std::vector<uint8_t>& name, const std::vector<uint8_t>& bytes) {
+RecoveredProgram heard_cleanly(const std::vector<uint8_t>& name,
+                               const std::vector<uint8_t>& bytes) {
     RecoveredProgram p;
     p.name = name;
     p.bytes = bytes;
@@ -57,7 +58,7 @@ TEST(StructureRepair, ProgramsAsSavedHoldTheStructure) {
 TEST(StructureRepair, DecidesWhatTheStructurePinsAndNeverWrongly) {
     const std::vector<uint8_t> name = name_codes("PINNED");
     const std::vector<uint8_t> lines = lined_program(420, 3); // a collapsed display
-    const std::vector<uint8_t> rem = shaped_program(300, 8); // a REM line of 170 bytes
+    const std::vector<uint8_t> rem = shaped_program(300, 8);  // a REM line of 170 bytes
     for (const std::vector<uint8_t>* bytes : {&lines, &rem}) {
         const RecoveredProgram clean = heard_cleanly(name, *bytes);
         const PFileModel model = parse_p_file(*bytes);

@@ -145,17 +145,17 @@ TEST(RescueCli, ReportsHaveTheirDocumentedForm) {
     const std::vector<Json>& programs = tape["programs"].items;
     ASSERT_GE(programs.size(), 2u);
     for (const Json& p : programs) {
-        EXPECT_EQ(p.keys(), (std::vector<std::string>{
-                                "name", "file", "bit_file", "same_as", "problem", "bytes",
-                                "expected_bytes", "verdict", "start_s", "end_s", "start_sample",
-                                "end_sample", "channel", "bursts", "findings", "takes",
-                                "decisions"}));
+        EXPECT_EQ(p.keys(),
+                  (std::vector<std::string>{"name", "file", "bit_file", "same_as", "problem",
+                                            "bytes", "expected_bytes", "verdict", "start_s",
+                                            "end_s", "start_sample", "end_sample", "channel",
+                                            "bursts", "findings", "takes", "decisions"}));
     }
     EXPECT_TRUE(json["merge"].type == Json::Type::null);
     ASSERT_EQ(programs[0]["takes"].items.size(), 1u);
     EXPECT_EQ(programs[0]["takes"].items[0].keys(),
-              (std::vector<std::string>{"recording", "channel", "start_s", "end_s",
-                                        "start_sample", "end_sample", "verdict"}));
+              (std::vector<std::string>{"recording", "channel", "start_s", "end_s", "start_sample",
+                                        "end_sample", "verdict"}));
     EXPECT_EQ(programs[0]["takes"].items[0]["recording"].text, "tape.raw");
     EXPECT_EQ(programs[0]["name"].text, "HELLO");
     EXPECT_EQ(programs[0]["file"].text, "HELLO.p");
