@@ -51,6 +51,8 @@ struct TwiceCase {
     int damaged;        // 0: the first copy, 1: the second
     bool lined;         // BASIC lines, else a REM line of machine code
     double noise = 0.0; // over the whole recording
+    std::size_t first_bad = 900; // the first bad burst, counted from the program's first bit
+    int first_pulses = 6;        // and its pulses
 };
 
 std::ostream& operator<<(std::ostream& os, const TwiceCase& c) {
@@ -72,9 +74,9 @@ TEST_P(SavedTwice, ComesBackExactAndRepaired) {
         const bool damaged = copy == c.damaged;
         if (c.bad_bits > 0) {
             std::vector<std::pair<std::size_t, int>> bad;
-            const int counts[] = {6, 3, 7};
+            const int counts[] = {c.first_pulses, 3, 7};
             for (int k = 0; damaged && k < c.bad_bits; ++k)
-                bad.emplace_back(900 + 1500 * static_cast<std::size_t>(k), counts[k]);
+                bad.emplace_back(c.first_bad + 1500 * static_cast<std::size_t>(k), counts[k]);
             copy_with_bad_bits(recording, "TWICE", program, bad);
         } else {
             SynthSettings settings;
@@ -117,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TwiceCase{"bad1_first_22050", 22050, 0, 0, 0, 1, 0, true},
                       TwiceCase{"bad2_second_48000_wav", 48000, 16, 0, 0, 2, 1, false},
                       TwiceCase{"bad3_first_22050_noisy", 22050, 0, 0, 0, 3, 0, true, 3.0},
-                      TwiceCase{"bad3_second_44100", 44100, 0, 0, 0, 3, 1, false}),
+                      TwiceCase{"bad3_second_44100", 44100, 0, 0, 0, 3, 1, false},
+                      // E_LINE's first bit: the damaged copy may read another length.
+                      TwiceCase{"bad1_in_e_line_first_22050", 22050, 0, 0, 0, 1, 0, false, 0.0,
+                                8 * 0x0B, 7}),
     [](const ::testing::TestParamInfo<TwiceCase>& param) {
         return std::string(param.param.label);
     });
