@@ -54,3 +54,9 @@ fuzz:
 		-DZX81_WERROR=ON -DZX81_SANITIZE=ON -DZX81_FUZZ=ON -DZX81_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The robust demodulator's limits under each impairment at each rate, its honesty count and its
+# speed (bench/demod_limits.cpp; several minutes; not part of test).
+.PHONY: demod-limits
+demod-limits: build
+	$(BUILD)/bin/demod_limits

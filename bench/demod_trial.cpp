@@ -25,7 +25,7 @@ float stored(double value, SampleFormat format) {
 } // namespace
 
 Recording synth_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes,
-                          SampleFormat format) {
+                          SampleFormat format, double gain) {
     Recording r;
     r.rate = settings.rate;
     Synthesiser synth = make_synthesiser(settings, bytes);
@@ -34,7 +34,7 @@ Recording synth_recording(const SynthSettings& settings, const std::vector<uint8
     for (std::size_t at = 0; at < r.samples.size(); at += block.size()) {
         const std::size_t n = std::min(block.size(), r.samples.size() - at);
         render_samples(synth, block.data(), n);
-        for (std::size_t i = 0; i < n; ++i) r.samples[at + i] = stored(block[i], format);
+        for (std::size_t i = 0; i < n; ++i) r.samples[at + i] = stored(gain * block[i], format);
     }
 
     // The bursts' edges, placed as the synthesiser places them.

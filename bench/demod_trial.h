@@ -26,9 +26,10 @@ struct Recording {
 enum class SampleFormat { u8, s16, f32 };
 
 /// The recording zx81synth makes of `bytes` (the name's codes, then the program) with
-/// `settings`, stored as `format` (8-bit: (v - 128) / 128; 16-bit: v / 32768) and read back.
+/// `settings`, every sample times `gain`, stored as `format` (8-bit: (v - 128) / 128; 16-bit:
+/// v / 32768) and read back.
 Recording synth_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes,
-                          SampleFormat format = SampleFormat::u8);
+                          SampleFormat format = SampleFormat::u8, double gain = 1.0);
 
 /// Square bursts with the given pulse counts (4 and 9 are bits, anything else is damage), each
 /// followed by the usual pause, after `lead_ms` of silence; `amplitude` and the RMS of white

@@ -1,5 +1,6 @@
 #include "demod/burst_fit.h"
 
+#include "demod/edge_timing.h"
 #include "demod/pulse_grid.h"
 
 #include <algorithm>
@@ -14,17 +15,12 @@ constexpr float level_spread = 0.08f;
 // is a stray pulse.
 constexpr float hole_score = 2.5f;
 constexpr float stray_score = 2.5f;
-// How far, as a share, a burst's period may lie from the one expected (speed changes between
-// two bursts).
-constexpr double period_drift = 0.015;
 // Before the grid is refined, straight shares lose some of a pulse: there a point holds a
 // pulse above this share of the expected level, and a burst starts above the second share.
 constexpr float coarse_pulse = 0.4f;
 constexpr float coarse_clear = 0.15f;
-// How far an edge on a whole sample moves a centre's estimate (samples, RMS).
-constexpr double sampling_jitter = 0.3;
-// A coarse run scoring this much per point was found at a good phase.
-constexpr float good_phase = 0.35f;
+// How far from the hinted grid a step between half pulses is looked for, in periods.
+constexpr double edge_reach = 0.3;
 // A burst is judged against at least this share of the level expected.
 constexpr float least_level = 0.7f;
 // The first point of a burst scores above this.
@@ -92,31 +88,38 @@ float edge_sharpness(const BurstFit& f) {
 
 namespace {
 
-// The grid's coarse amplitudes (straight shares), computed as far as they are needed, a few
-// points at a time.
-struct CoarseGrid {
+// Where a grid's pulses are, whatever its phase: each point's envelope, the sizes of the
+// responses an eighth of a period either side of it (a quarter period apart, for square
+// pulses they add up to the amplitude times the window at any phase), computed as far as they
+// are needed, a few points at a time.
+struct CoarseEnvelope {
     const SampleHistory& history;
     const BurstFit& fit;
-    float sign;
     float* amp;
     int evaluated = 0;
 
     float at(int k) {
         if (k >= evaluated) {
-            const int to = std::min(fit.points - 1, std::max(k, evaluated + 7));
-            grid_responses(history, fit.centre0, fit.period, evaluated, to, sign, amp);
-            const auto window = static_cast<float>(fit.period);
-            for (int i = evaluated; i <= to; ++i) amp[i] /= window;
+            const int to = std::min(fit.points - 1, std::max(k, evaluated + 3));
+            float on[max_grid_points];
+            grid_responses(history, fit.centre0 - 0.125 * fit.period, fit.period, evaluated, to,
+                           1.f, amp);
+            grid_responses(history, fit.centre0 + 0.125 * fit.period, fit.period, evaluated, to,
+                           1.f, on);
+            const auto scale = static_cast<float>(1.0 / fit.period);
+            for (int i = evaluated; i <= to; ++i) {
+                amp[i] = (std::fabs(amp[i]) + std::fabs(on[i])) * scale;
+            }
             evaluated = to + 1;
         }
         return amp[k];
     }
 };
 
-// The first run of the coarse grid against `guess`, evaluating only what it needs: the first
+// The first run of the envelope against `guess`, evaluating only what it needs: the first
 // clearly positive point, the stretch around it up to two points in a row without a pulse,
 // cut to its best run.
-float coarse_first_run(CoarseGrid& g, float guess, int& first, int& last) {
+float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     const int count = g.fit.points;
     auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) / guess; };
     int start = 0;
@@ -152,100 +155,27 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     float scratch[max_grid_points];
     double half = 0.5 * f.period;
 
-    // Coarse: straight shares at the hinted grid, a run against part of the expected level.
-    // A hint that missed the phase by a quarter period or more sees weak pulses or none: then
-    // the other quarters are tried, and among those that find the earliest burst the best one
-    // wins.
+    // Where the burst is: the first run of the envelope against part of the expected level.
     float guess = r.level;
+    CoarseEnvelope envelope{h, f, amp};
     if (!(guess > 0.f)) {
         // No level known yet: the strongest point of the window.
-        CoarseGrid g{h, f, sign, amp};
-        for (int k = 0; k < f.points; ++k) guess = std::max(guess, g.at(k));
+        for (int k = 0; k < f.points; ++k) guess = std::max(guess, envelope.at(k));
         if (!(guess > 0.f)) return f;
     }
-    const double hinted = f.centre0;
-    int starts[4] = {}, ends[4] = {};
-    float scores[4] = {};
-    int tried = 0;
-    for (int quarter = 0; quarter < 4; ++quarter) {
-        f.centre0 = hinted + quarter * 0.25 * f.period;
-        CoarseGrid g{h, f, sign, amp};
-        scores[quarter] = coarse_first_run(g, guess, starts[quarter], ends[quarter]);
-        tried = quarter + 1;
-        // A run whose pulses are mostly near the level: the hint was good.
-        if (quarter == 0 &&
-            scores[0] >= good_phase * static_cast<float>(ends[0] - starts[0] + 1)) {
-            break;
-        }
-    }
-    int earliest = f.points;
-    for (int q = 0; q < tried; ++q) {
-        if (scores[q] > 0.f) earliest = std::min(earliest, starts[q]);
-    }
-    int best = -1;
-    for (int q = 0; q < tried; ++q) {
-        if (scores[q] > 0.f && starts[q] <= earliest + 2 && (best < 0 || scores[q] > scores[best])) {
-            best = q;
-        }
-    }
-    if (best < 0) return f;
-    int first = starts[best], last = ends[best];
-    f.centre0 = hinted + best * 0.25 * f.period;
+    int first = 0, last = -1;
+    if (coarse_first_run(envelope, guess, first, last) <= 0.f) return f;
 
-    // The chosen quarter's coarse amplitudes, from the run to three points past it.
-    {
-        CoarseGrid g{h, f, sign, amp};
-        if (best == tried - 1) g.evaluated = std::min(f.points, last + 3);
-        g.at(std::min(f.points - 1, last + 3));
-    }
-
-    // Refine phase and period from the slopes either side of the run's inner centres: at a
-    // distance of a quarter period the response has fallen by the same amount on both sides
-    // when the centre is right, and the difference grows with the error. The period's change
-    // is held back by what the expected period already says (a ridge regression), since a few
-    // noisy centres say little about it.
-    {
-        int n = 0;
-        for (int k = first; k <= last; ++k) scratch[n++] = amp[k];
-        const float ref = median(scratch, n);
-        const int inner_first = last - first >= 2 ? first + 1 : first;
-        const int inner_last = last - first >= 2 ? last - 1 : last;
-        const double q = 0.5 * half;
-        float slopes[max_grid_points];
-        grid_slopes(h, f.centre0, f.period, inner_first, inner_last, sign, slopes);
-        double ks[max_grid_points], taus[max_grid_points];
-        int used = 0;
-        for (int k = inner_first; k <= inner_last && ref > 0.f; ++k) {
-            if (amp[k] < 0.5f * ref) continue;
-            ks[used] = k;
-            taus[used] = std::max(-q, std::min(q, slopes[k] / (8.0 * ref)));
-            ++used;
-        }
-        if (used > 0) {
-            double mean_k = 0.0, mean_tau = 0.0;
-            for (int i = 0; i < used; ++i) {
-                mean_k += ks[i];
-                mean_tau += taus[i];
-            }
-            mean_k /= used;
-            mean_tau /= used;
-            double skk = 0.0, skt = 0.0;
-            for (int i = 0; i < used; ++i) {
-                skk += (ks[i] - mean_k) * (ks[i] - mean_k);
-                skt += (ks[i] - mean_k) * (taus[i] - mean_tau);
-            }
-            // The timing noise of one centre against how far the period may have moved
-            // (noise, and the sampling: square pulses put their edges on whole samples, which
-            // moves each centre's estimate by up to a third of a sample).
-            const double noisy = 1.5 * r.noise * std::sqrt(2.0 * half) / (8.0 * ref);
-            const double timing = std::sqrt(noisy * noisy + sampling_jitter * sampling_jitter);
-            const double drift = period_drift * r.period;
-            double slope = skt / (skk + (timing * timing) / (drift * drift));
-            slope = std::max(-0.08 * f.period, std::min(0.08 * f.period, slope));
-            f.centre0 += mean_tau - slope * mean_k;
-            f.period += slope;
-            half = 0.5 * f.period;
-        }
+    // The grid from the steps between the run's half pulses, looked for near the hinted grid
+    // (or half a period away: a hint can only be that far off when it has the polarity wrong).
+    EdgeFit e;
+    if (fit_edges(h, f.centre0, f.period, first, last, sign, guess, edge_reach,
+                  r.period_spread, e) ||
+        fit_edges(h, f.centre0 + half, f.period, first, last, sign, guess, edge_reach,
+                  r.period_spread, e)) {
+        f.centre0 = e.centre;
+        f.period = e.period;
+        half = 0.5 * f.period;
     }
 
     // Final measure with the edges' samples resolved by value, judged against the level of the
@@ -254,9 +184,6 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     float length[max_grid_points];
     float value[max_grid_points];
     int lo = std::max(0, first - 3), hi = std::min(f.points - 1, last + 3);
-    float linear[max_grid_points]; // the coarse amplitudes, for the noise in the pauses
-    std::copy(amp + lo, amp + hi + 1, linear + lo);
-    const int linear_lo = lo, linear_hi = hi;
     grid_resolved(h, f.centre0, f.period, lo, hi, sign, value, length);
     for (int k = lo; k <= hi; ++k) amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
     {
@@ -307,13 +234,17 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         }
     }
     // Two and three periods out, in the pauses, nothing should be: a pulse there is a stray,
-    // and the responses there are the noise (at points the burst chose, not the noise).
+    // and the straight responses there are the noise (at points the burst chose, not the
+    // noise).
+    float linear[max_grid_points];
+    const int before = std::max(lo, f.first - 3), after = std::min(hi, f.last + 3);
+    grid_responses(h, f.centre0, f.period, before, f.first - 2, 1.f, linear);
+    grid_responses(h, f.centre0, f.period, f.last + 2, after, 1.f, linear);
     float power = 0.f;
-    for (int k = std::max(lo, f.first - 3); k <= std::min(hi, f.last + 3); ++k) {
+    for (int k = before; k <= after; ++k) {
         if (k >= f.first - 1 && k <= f.last + 1) continue;
         if (f.z[k] > stray_score) f.stray = true;
-        if (k < linear_lo || k > linear_hi) continue;
-        power += linear[k] * linear[k] * static_cast<float>(f.period);
+        power += linear[k] * linear[k] / static_cast<float>(f.period);
         ++f.pause_points;
     }
     if (f.pause_points > 0) f.pause_power = power / static_cast<float>(f.pause_points);

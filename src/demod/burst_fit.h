@@ -31,6 +31,7 @@ struct FitRequest {
     double from = 0.0;    // the first pulse centre the burst may have (working samples)
     double to = 0.0;      // the last (the burst is the first run of pulses in between)
     double period = 0.0;  // the pulse period expected
+    double period_spread = 0.015; // how far off it may be, as a share
     double centre = 0.0;  // a pulse centre (or the same place modulo the period)
     int polarity = 1;     // 1: pulses go high first; -1: low first
     float noise = 0.f;    // the noise's standard deviation per working sample

@@ -52,10 +52,8 @@ constexpr double usual_gap_periods = 16.0 / 3.0;
 // The lattice's thresholds: the envelope against the noise and against the pulses' level.
 constexpr float on_noise = 4.5f, off_noise = 3.5f;
 constexpr float on_level = 0.4f, off_level = 0.3f;
-// How the period follows the bursts' own: the share of the error taken, and of it into the
-// trend.
-constexpr double period_gain = 0.35;
-constexpr double trend_gain = 0.05;
+// The share of each new change of the period that goes into its trend.
+constexpr double trend_gain = 0.15;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
 // Votes (in scores) that settle the polarity.
@@ -83,6 +81,7 @@ class DemodulatorState {
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
     void emit_pending(Join end, Heard& out);
     void note_gap(double gap);
+    void follow_speed(const BurstFit& before, const BurstFit& after);
     void flush(Heard& out);
     void note_noise(double from, double to, Heard& out);
     void close_noise(Heard& out);
@@ -111,6 +110,10 @@ class DemodulatorState {
     bool have_period_ = false;
     double period_ = 0.0;       // the pulse period expected next (working samples)
     double period_trend_ = 0.0; // its change from one burst to the next
+    double last_measured_ = 0.0; // the last period measured between bursts
+    double chain_at_[3] = {};    // the first pulses of the last bursts joined by ordinary pauses
+    double chain_span_[3] = {};  // the periods from each to the next
+    int chain_ = 0;
     double min_period_, max_period_;
     int64_t next_acquire_ = 0;
     int failures_ = 0;
@@ -121,9 +124,9 @@ class DemodulatorState {
     int bursts_ = 0;        // bursts that measured the noise
     float level_ = 0.f;     // the pulses' amplitude per working sample
     double usual_gap_ = usual_gap_periods;
-    std::vector<double> gaps_;
-    std::size_t gap_next_ = 0;
-    unsigned gaps_noted_ = 0;
+    double gaps_[9] = {};  // the last ordinary gaps, a ring
+    int gap_next_ = 0;
+    int gaps_seen_ = 0;
 
     // The lattice.
     double lattice_pos_ = 0.0;
@@ -264,6 +267,8 @@ bool DemodulatorState::acquire(int64_t from) {
     have_period_ = true;
     period_ = e.period;
     period_trend_ = 0.0;
+    last_measured_ = 0.0;
+    chain_ = 0;
     failures_ = 0;
     if (noise_var_ <= 0.f) noise_var_ = std::max(quiet_noise_variance(activity_), activity_.floor_min);
     in_candidate_ = false;
@@ -272,10 +277,18 @@ bool DemodulatorState::acquire(int64_t from) {
 }
 
 void DemodulatorState::run_lattice(double until, Heard& out) {
+    // The period changes only at a fit, which leaves this loop (continue) and comes back.
+    double stride = 0.25 * period_;
+    auto half = std::max<int64_t>(1, static_cast<int64_t>(0.5 * period_ + 0.5));
+    auto window = static_cast<float>(2 * half);
+    double period_used = period_;
     while (lattice_pos_ < until && have_period_) {
-        const double stride = 0.25 * period_;
-        const auto half = std::max<int64_t>(1, std::llround(0.5 * period_));
-        const auto window = static_cast<float>(2 * half);
+        if (period_ != period_used) {
+            period_used = period_;
+            stride = 0.25 * period_;
+            half = std::max<int64_t>(1, static_cast<int64_t>(0.5 * period_ + 0.5));
+            window = static_cast<float>(2 * half);
+        }
         const auto t = static_cast<int64_t>(lattice_pos_ + 0.5); // positions are positive
         const auto m = static_cast<float>(static_cast<int32_t>(
             2u * history_.sum_before(t) - history_.sum_before(t - half) -
@@ -345,8 +358,9 @@ void DemodulatorState::add_phase(int64_t at, float m) {
 }
 
 void DemodulatorState::restart_lattice(double at) {
-    // The envelope forgets what it held: it speaks again once four new points are in.
-    lattice_pos_ = at;
+    // Always past the onset just handled, so that no burst is looked at twice. The envelope
+    // forgets what it held: it speaks again once four new points are in.
+    lattice_pos_ = std::max(at, candidate_first_ + 0.25 * period_);
     lattice_fresh_ = lattice_index_ + 4;
 }
 
@@ -355,6 +369,9 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     r.from = from;
     r.to = to;
     r.period = period_;
+    // Measured between bursts the period is known to about a percent (the edges of square
+    // pulses fall on whole samples); from the search or a lone burst, to a few percent.
+    r.period_spread = last_measured_ > 0.0 ? chained_spread : 0.025;
     r.noise = std::sqrt(noise_var_);
     r.level = level_;
     if (polarity_ != 0) {
@@ -446,16 +463,8 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     }
     const double first = fit.centre(fit.first), last = fit.centre(fit.last);
     if (noise_open_ && noise_to_ <= first) close_noise(out);
-    if (fit.pulses() >= 3) {
-        // The speed, followed with its trend (wow changes it steadily for many bits).
-        const double weight = fit.pulses() >= 8 ? 1.0 : 0.5;
-        const double error = fit.period - period_;
-        period_ += period_gain * weight * error;
-        period_trend_ += trend_gain * weight * error;
-        const double limit = 0.02 * period_;
-        period_trend_ = std::max(-limit, std::min(limit, period_trend_));
-    }
-    period_ += period_trend_;
+    // Until a neighbour says better, the burst's own period (weighed against the one expected).
+    if (fit.pulses() >= 3) period_ = fit.period;
     level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
     last_burst_end_ = last;
 
@@ -465,9 +474,10 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         const PauseLink link = link_pause(pending_, next, next.expected, usual_gap_,
                                           long_gap_s * working_rate_);
         apply_link(link, pending_, next);
-        if (polarity_ != 0 && link.join == Join::regular && link.move_end == 0 &&
-            link.move_start == 0) {
-            note_gap(link.gap);
+        if (link.join == Join::regular) {
+            follow_speed(pending_, next);
+        } else {
+            chain_ = 0;
         }
         start = link.join;
         emit_pending(link.join, out);
@@ -477,19 +487,59 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     have_pending_ = true;
 }
 
-void DemodulatorState::note_gap(double gap) {
-    // Ordinary gaps between firm ends tell the usual gap of this recording (its median).
-    if (gaps_.size() < 9) {
-        gaps_.push_back(gap);
-    } else {
-        gaps_[gap_next_] = gap;
-        gap_next_ = (gap_next_ + 1) % gaps_.size();
+void DemodulatorState::follow_speed(const BurstFit& before, const BurstFit& after) {
+    // From one burst's first pulse to the next one's lie its pulses less one and the usual gap:
+    // over the last two such links the period is known to a few parts in a thousand. Its
+    // changes from bit to bit make a trend (wow changes the speed steadily for many bits).
+    const double span = before.pulses() - 1 + usual_gap_periods;
+    const double at = after.centre(after.first);
+    if (std::fabs((at - before.centre(before.first)) / span / after.expected - 1.0) > 0.04) {
+        chain_ = 0; // not this speed: start again
+        return;
     }
-    if (gaps_.size() >= 5 && ++gaps_noted_ % 4 == 0) {
+    if (chain_ == 0) {
+        chain_at_[0] = before.centre(before.first);
+        chain_span_[0] = 0.0;
+        chain_ = 1;
+    }
+    // The chain keeps the last three first pulses and the periods between them.
+    if (chain_ == 3) {
+        chain_at_[0] = chain_at_[1];
+        chain_at_[1] = chain_at_[2];
+        chain_span_[1] = chain_span_[2];
+        chain_ = 2;
+    }
+    chain_at_[chain_] = at;
+    chain_span_[chain_] = span;
+    ++chain_;
+    double periods = 0.0;
+    for (int i = 1; i < chain_; ++i) periods += chain_span_[i];
+    const double measured = (chain_at_[chain_ - 1] - chain_at_[0]) / periods;
+    if (last_measured_ > 0.0) {
+        period_trend_ += trend_gain * ((measured - last_measured_) - period_trend_);
+        const double limit = 0.01 * measured;
+        period_trend_ = std::max(-limit, std::min(limit, period_trend_));
+    }
+    last_measured_ = measured;
+    // The measure stands for the middle of its stretch; the next burst lies a bit and a half on.
+    period_ = measured + 1.5 * period_trend_;
+}
+
+void DemodulatorState::note_gap(double gap) {
+    // Ordinary gaps between firm ends tell the usual gap of this recording: the median of the
+    // last nine.
+    gaps_[gap_next_] = gap;
+    gap_next_ = (gap_next_ + 1) % 9;
+    if (gaps_seen_ < 9) ++gaps_seen_;
+    if (gaps_seen_ >= 5) {
         double sorted[9];
-        std::copy(gaps_.begin(), gaps_.end(), sorted);
-        const auto n = static_cast<long>(gaps_.size());
-        std::nth_element(sorted, sorted + n / 2, sorted + n);
+        const int n = gaps_seen_;
+        for (int i = 0; i < n; ++i) {
+            double v = gaps_[i];
+            int j = i;
+            for (; j > 0 && sorted[j - 1] > v; --j) sorted[j] = sorted[j - 1];
+            sorted[j] = v;
+        }
         usual_gap_ = sorted[n / 2];
     }
 }
