@@ -15,10 +15,14 @@ constexpr float level_spread = 0.08f;
 // is a stray pulse.
 constexpr float hole_score = 2.5f;
 constexpr float stray_score = 2.5f;
-// Before the grid is refined, straight shares lose some of a pulse: there a point holds a
-// pulse above this share of the expected level, and a burst starts above the second share.
-constexpr float coarse_pulse = 0.4f;
-constexpr float coarse_clear = 0.15f;
+// Before the grid is placed, a point's envelope says whether it holds a pulse: above this share
+// of the expected level (noise alone reaches about a fifth of it at the noise the demodulator
+// copes with), and a burst starts with a point at least this much more.
+constexpr float coarse_pulse = 0.45f;
+constexpr float coarse_clear = 0.25f;
+// A point whose envelope is below this share of the level holds no pulse, whatever its
+// neighbours.
+constexpr float coarse_empty = 0.25f;
 // How far from the hinted grid a step between half pulses is looked for, in periods.
 constexpr double edge_reach = 0.3;
 // A burst is judged against at least this share of the level expected.
@@ -96,42 +100,59 @@ struct CoarseEnvelope {
     const SampleHistory& history;
     const BurstFit& fit;
     float* amp;
+    float early[max_grid_points]; // the responses an eighth of a period before each point
+    float late[max_grid_points];  // and after it
     int evaluated = 0;
 
     float at(int k) {
         if (k >= evaluated) {
             const int to = std::min(fit.points - 1, std::max(k, evaluated + 3));
-            float on[max_grid_points];
             grid_responses(history, fit.centre0 - 0.125 * fit.period, fit.period, evaluated, to,
-                           1.f, amp);
+                           1.f, early);
             grid_responses(history, fit.centre0 + 0.125 * fit.period, fit.period, evaluated, to,
-                           1.f, on);
+                           1.f, late);
             const auto scale = static_cast<float>(1.0 / fit.period);
             for (int i = evaluated; i <= to; ++i) {
-                amp[i] = (std::fabs(amp[i]) + std::fabs(on[i])) * scale;
+                amp[i] = (std::fabs(early[i]) + std::fabs(late[i])) * scale;
             }
             evaluated = to + 1;
         }
         return amp[k];
     }
+
+    // Where the responses of points first..last peak, relative to the points, in samples: the
+    // response near a centre is close to a cosine of the distance, and the two responses a
+    // quarter period apart give its phase (their sum the cosine, their difference the sine).
+    double peak_offset(int first, int last) const {
+        double re = 0.0, im = 0.0;
+        for (int k = first; k <= last; ++k) {
+            re += early[k] + late[k];
+            im += early[k] - late[k];
+        }
+        const double pi = 3.14159265358979323846;
+        return -std::atan2(im, re) / (2.0 * pi) * fit.period;
+    }
 };
 
 // The first run of the envelope against `guess`, evaluating only what it needs: the first
-// clearly positive point, the stretch around it up to two points in a row without a pulse,
-// cut to its best run.
+// clearly positive point, the stretch around it up to a point clearly without a pulse or one
+// below the pulse threshold whose neighbour beyond makes up for it no more than half, cut to
+// its best run.
 float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     const int count = g.fit.points;
     auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) / guess; };
+    auto empty = [&](int k) { return g.at(k) < coarse_empty * guess; };
+    auto ends_at = [&](int k, int next) { // no pulse at k (next: the point beyond it)
+        return empty(k) ||
+               (score(k) < 0.f && (next < 0 || next >= count ||
+                                   g.at(k) + g.at(next) < 2.f * coarse_pulse * guess));
+    };
     int start = 0;
     while (start < count && score(start) <= coarse_clear) ++start;
     if (start == count) return 0.f;
     int end = start;
-    while (end + 1 < count && !(score(end + 1) < 0.f && (end + 2 >= count || score(end + 2) < 0.f))) {
-        ++end;
-    }
-    while (start > 0 && !(score(start - 1) < 0.f && (start < 2 || score(start - 2) < 0.f))) {
-        --start;
-    }
+    while (end + 1 < count && !ends_at(end + 1, end + 2)) ++end;
+    while (start > 0 && !ends_at(start - 1, start - 2)) --start;
     float z[max_grid_points];
     for (int k = start; k <= end; ++k) z[k] = score(k);
     return best_run(z, start, end, first, last);
@@ -157,7 +178,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
 
     // Where the burst is: the first run of the envelope against part of the expected level.
     float guess = r.level;
-    CoarseEnvelope envelope{h, f, amp};
+    CoarseEnvelope envelope{h, f, amp, {}, {}, 0};
     if (!(guess > 0.f)) {
         // No level known yet: the strongest point of the window.
         for (int k = 0; k < f.points; ++k) guess = std::max(guess, envelope.at(k));
@@ -165,6 +186,13 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     }
     int first = 0, last = -1;
     if (coarse_first_run(envelope, guess, first, last) <= 0.f) return f;
+    // The grid moved onto the run's pulses: their centres are where the responses peak (for
+    // pulses going low first, where they dip).
+    {
+        double shift = envelope.peak_offset(first, last);
+        if (r.polarity < 0) shift += shift > 0.0 ? -half : half;
+        f.centre0 += shift;
+    }
 
     // The grid from the steps between the run's half pulses, looked for near the hinted grid
     // (or half a period away: a hint can only be that far off when it has the polarity wrong).

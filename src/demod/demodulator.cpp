@@ -56,6 +56,8 @@ constexpr float on_level = 0.4f, off_level = 0.3f;
 constexpr double trend_gain = 0.15;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
+// A burst of one or two pulses scores at least this on each.
+constexpr float lone_pulse_score = 3.f;
 // Votes (in scores) that settle the polarity.
 constexpr float polarity_settled = 2.5f;
 
@@ -450,6 +452,12 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     if (level_ > 0.f && fit.level < weak_level * level_) {
         // Far weaker than the bursts around: noise in a pause, not a pulse.
         return;
+    }
+    if (fit.pulses() <= 2) {
+        // A pulse or two alone must stand out clearly: noise makes such blips now and then.
+        for (int k = fit.first; k <= fit.last; ++k) {
+            if (fit.z[k] < lone_pulse_score) return;
+        }
     }
     accepted_ = true;
     failures_ = 0;

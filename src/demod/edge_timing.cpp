@@ -43,8 +43,8 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
             }
         }
         // From a high half to a low one the step is twice the amplitude over `width` samples
-        // either side.
-        if (!(best_value > level * static_cast<float>(width))) continue;
+        // either side; a third of it lost is the most noise may take.
+        if (!(best_value > 1.3f * level * static_cast<float>(width))) continue;
         // Between samples: a parabola through the peak and its neighbours, when both are in.
         double offset = 0.0;
         const auto at = static_cast<int>(best - (middle - reach));

@@ -23,8 +23,8 @@ struct EdgeFit {
 /// Fits the grid `centre + k * period` (k = first..last, pulses high first when `sign` is 1,
 /// low first when -1) to the steps between its pulses' halves: the centre of each pulse and
 /// the boundary after it, except after the last, each looked for within `reach` periods of
-/// where the grid puts it; a step counts when it is at least half what pulses of amplitude
-/// `level` (per sample) make. `spread` is how far the period may be off, as a share. False
+/// where the grid puts it; a step counts when it is at least two thirds of what pulses of
+/// amplitude `level` (per sample) make. `spread` is how far the period may be off, as a share. False
 /// when fewer than half the steps were found.
 bool fit_edges(const SampleHistory& history, double centre, double period, int first, int last,
                float sign, float level, double reach, double spread, EdgeFit& out);
