@@ -21,8 +21,11 @@ constexpr float stray_score = 2.5f;
 constexpr float coarse_pulse = 0.45f;
 constexpr float coarse_clear = 0.25f;
 // A point whose envelope is below this share of the level holds no pulse, whatever its
-// neighbours.
+// neighbours; nor does a weak one (below the second share) that with the next two stays below
+// the third share on average: a pause, whose noise can lift a point or two.
 constexpr float coarse_empty = 0.25f;
+constexpr float coarse_weak = 0.6f;
+constexpr float coarse_gap = 0.5f;
 // How far from the hinted grid a step between half pulses is looked for, in periods.
 constexpr double edge_reach = 0.3;
 // A burst is judged against at least this share of the level expected.
@@ -135,24 +138,28 @@ struct CoarseEnvelope {
 };
 
 // The first run of the envelope against `guess`, evaluating only what it needs: the first
-// clearly positive point, the stretch around it up to a point clearly without a pulse or one
-// below the pulse threshold whose neighbour beyond makes up for it no more than half, cut to
-// its best run.
+// clearly positive point, the stretch around it up to a point without a pulse, cut to its best
+// run.
 float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     const int count = g.fit.points;
     auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) / guess; };
     auto empty = [&](int k) { return g.at(k) < coarse_empty * guess; };
-    auto ends_at = [&](int k, int next) { // no pulse at k (next: the point beyond it)
-        return empty(k) ||
-               (score(k) < 0.f && (next < 0 || next >= count ||
-                                   g.at(k) + g.at(next) < 2.f * coarse_pulse * guess));
+    // No pulse at k: clearly none; or below the threshold and, with the next point beyond
+    // (step -1 or 1), below it on average; or weak and, with the two beyond, well below it.
+    auto ends_at = [&](int k, int step) {
+        if (empty(k)) return true;
+        const int next = k + step, after = k + 2 * step;
+        if (next < 0 || next >= count) return score(k) < 0.f;
+        if (score(k) < 0.f && g.at(k) + g.at(next) < 2.f * coarse_pulse * guess) return true;
+        return after >= 0 && after < count && g.at(k) < coarse_weak * guess &&
+               g.at(k) + g.at(next) + g.at(after) < 3.f * coarse_gap * guess;
     };
     int start = 0;
     while (start < count && score(start) <= coarse_clear) ++start;
     if (start == count) return 0.f;
     int end = start;
-    while (end + 1 < count && !ends_at(end + 1, end + 2)) ++end;
-    while (start > 0 && !ends_at(start - 1, start - 2)) --start;
+    while (end + 1 < count && !ends_at(end + 1, 1)) ++end;
+    while (start > 0 && !ends_at(start - 1, -1)) --start;
     float z[max_grid_points];
     for (int k = start; k <= end; ++k) z[k] = score(k);
     return best_run(z, start, end, first, last);

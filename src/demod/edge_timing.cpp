@@ -45,11 +45,13 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         // From a high half to a low one the step is twice the amplitude over `width` samples
         // either side; a third of it lost is the most noise may take.
         if (!(best_value > 1.3f * level * static_cast<float>(width))) continue;
+        // A peak at the end of the search is the flank of a step further away.
+        const auto at_peak = static_cast<int>(best - (middle - reach));
+        if (at_peak == 0 || at_peak == count - 1) continue;
         // Between samples: a parabola through the peak and its neighbours, when both are in.
         double offset = 0.0;
-        const auto at = static_cast<int>(best - (middle - reach));
-        if (at > 0 && at + 1 < count) {
-            const float left = values[at - 1], right = values[at + 1];
+        {
+            const float left = values[at_peak - 1], right = values[at_peak + 1];
             const float curve = left - 2.f * best_value + right;
             if (curve < 0.f) offset = std::max(-0.5, std::min(0.5, 0.5 * (left - right) / curve));
         }
