@@ -188,12 +188,13 @@ struct Probe {
     SampleFormat format = SampleFormat::u8;
     bool verbose = false;
     long bytes_seed = -1; // the walk's program seeds: (p + 1) * 1000 + rate for program p
+    int first_trial = 0;
 };
 
 int run_probe(Probe& p) {
     int perfect = 0;
     TrialResult total;
-    for (int t = 0; t < p.trials; ++t) {
+    for (int t = p.first_trial; t < p.first_trial + p.trials; ++t) {
         p.settings.seed = static_cast<uint64_t>(t + 1);
         const uint64_t seed = p.bytes_seed >= 0
                                   ? static_cast<uint64_t>(p.bytes_seed + t * 1000)
@@ -275,6 +276,7 @@ bool parse_probe(int argc, char** argv, Probe& p) {
         else if (a == "--float") p.format = SampleFormat::f32;
         else if (a == "-v") p.verbose = true;
         else if (a == "--walk-seed") p.bytes_seed = static_cast<long>(num());
+        else if (a == "--from-trial") p.first_trial = static_cast<int>(num()) - 1;
         else if (a == "--shape") {
             ++i;
             s.shape = std::strcmp(v, "sine") == 0   ? PulseShape::sine

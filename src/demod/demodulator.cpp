@@ -34,6 +34,7 @@ constexpr double longest_period_s = 800e-6;
 // The stretch searched for the period after the signal starts.
 constexpr double acquire_window_s = 0.012;
 constexpr float acquire_strength = 0.25f;
+constexpr float acquire_chance = 4.5f; // standard deviations of chance correlation
 // The slow part removed before the search: a moving average this long.
 constexpr double drift_window_s = 0.001;
 // Quiet this long ends a stretch of signal; a gap this long between bursts leaves them without
@@ -56,6 +57,9 @@ constexpr float on_level = 0.4f, off_level = 0.3f;
 constexpr double trend_gain = 0.15;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
+// A burst's pulses stand this many standard deviations of noise (in the response of one
+// pulse) above 0.
+constexpr float least_burst_noise = 4.f;
 // A burst of one or two pulses scores at least this on each.
 constexpr float lone_pulse_score = 3.f;
 // Votes (in scores) that settle the polarity.
@@ -265,14 +269,19 @@ bool DemodulatorState::acquire(int64_t from) {
     const PeriodEstimate e =
         estimate_pulse_period(y.data(), n, static_cast<int>(std::floor(min_period_)),
                               static_cast<int>(std::ceil(max_period_)));
-    if (e.period <= 0.0 || e.strength < acquire_strength) return false;
+    // Noise correlates with itself by chance about one part in the root of the window's length.
+    const float needed =
+        std::max(acquire_strength, acquire_chance / std::sqrt(static_cast<float>(n)));
+    if (e.period <= 0.0 || e.strength < needed) return false;
     have_period_ = true;
     period_ = e.period;
     period_trend_ = 0.0;
     last_measured_ = 0.0;
     chain_ = 0;
     failures_ = 0;
-    if (noise_var_ <= 0.f) noise_var_ = std::max(quiet_noise_variance(activity_), activity_.floor_min);
+    // The noise as the quiet chunks tell it, until the bursts' pauses tell better.
+    noise_var_ = std::max(quiet_noise_variance(activity_), activity_.floor_min);
+    bursts_ = 0;
     in_candidate_ = false;
     in_tone_ = false;
     return true;
@@ -453,6 +462,13 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         // Far weaker than the bursts around: noise in a pause, not a pulse.
         return;
     }
+    if (fit.level * std::sqrt(fit.period) < least_burst_noise * fit.noise) {
+        // Hardly above the noise (only the first bursts, whose level is not known yet, get
+        // here): not a burst.
+        note_noise(from, to, out);
+        failures();
+        return;
+    }
     if (fit.pulses() <= 2) {
         // A pulse or two alone must stand out clearly: noise makes such blips now and then.
         for (int k = fit.first; k <= fit.last; ++k) {
@@ -467,6 +483,8 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         ++bursts_;
         const float cap = 16.f * noise_var_;
         noise_var_ += (std::min(fit.pause_power, cap) - noise_var_) * share;
+        // The pauses hold no more noise than the quiet chunks (which may hold some signal).
+        noise_var_ = std::min(noise_var_, 2.f * quiet_noise_variance(activity_));
         if (noise_var_ < activity_.floor_min) noise_var_ = activity_.floor_min;
     }
     const double first = fit.centre(fit.first), last = fit.centre(fit.last);

@@ -1,10 +1,13 @@
 #include "demod/pulse_period.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 // A shorter lag whose correlation reaches this share of the strongest peak is the period.
 constexpr float shorter_peak_share = 0.8f;
+// Half the period found correlating this well instead is the period.
+constexpr float half_peak_share = 0.6f;
 
 float correlation(const float* y, std::size_t count, std::size_t lag) {
     float sum = 0.f;
@@ -46,14 +49,28 @@ PeriodEstimate estimate_pulse_period(const float* y, std::size_t count, int min_
             break;
         }
     }
-    const auto b = static_cast<std::size_t>(best);
-    const float left = r[b - 1], mid = r[b], right = r[b + 1];
-    const float curve = left - 2.f * mid + right;
-    double offset = curve < 0.f ? 0.5 * (left - right) / curve : 0.0;
-    if (offset > 0.5) offset = 0.5;
-    if (offset < -0.5) offset = -0.5;
+    auto refined = [&](int lag) {
+        const auto b = static_cast<std::size_t>(lag);
+        const float left = r[b - 1], mid = r[b], right = r[b + 1];
+        const float curve = left - 2.f * mid + right;
+        double offset = curve < 0.f ? 0.5 * (left - right) / curve : 0.0;
+        return lag + std::max(-0.5, std::min(0.5, offset));
+    };
+    double period = refined(best);
+    float strength = r[static_cast<std::size_t>(best)];
+    // At low rates a period of a few samples may peak weakly between two lags while its double
+    // peaks clearly: half the period correlating nearly as well is the period.
+    while (period / 2.0 >= min_lag) {
+        const double half = period / 2.0;
+        const auto i = static_cast<std::size_t>(half);
+        const double share = half - static_cast<double>(i);
+        const double at_half = (1.0 - share) * r[i] + share * r[i + 1];
+        if (at_half < half_peak_share * strength) break;
+        period = half;
+        strength = static_cast<float>(at_half);
+    }
     PeriodEstimate e;
-    e.period = best + offset;
-    e.strength = mid / zero;
+    e.period = period;
+    e.strength = strength / zero;
     return e;
 }
