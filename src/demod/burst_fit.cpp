@@ -20,6 +20,7 @@ constexpr float stray_score = 2.5f;
 // copes with), and a burst starts with a point at least this much more.
 constexpr float coarse_pulse = 0.45f;
 constexpr float coarse_clear = 0.25f;
+constexpr float coarse_alone = 0.5f;
 // A point whose envelope is below this share of the level holds no pulse, whatever its
 // neighbours; nor does a weak one (below the second share) that with the next two stays below
 // the third share on average: a pause, whose noise can lift a point or two.
@@ -154,8 +155,14 @@ float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
         return after >= 0 && after < count && g.at(k) < coarse_weak * guess &&
                g.at(k) + g.at(next) + g.at(after) < 3.f * coarse_gap * guess;
     };
+    // A burst starts at a clearly positive point with a pulse after it, or a strong one alone
+    // (a stray pulse): noise lifts a lone point now and then.
     int start = 0;
-    while (start < count && score(start) <= coarse_clear) ++start;
+    while (start < count &&
+           !(score(start) > coarse_clear &&
+             ((start + 1 < count && score(start + 1) > 0.f) || score(start) > coarse_alone))) {
+        ++start;
+    }
     if (start == count) return 0.f;
     int end = start;
     while (end + 1 < count && !ends_at(end + 1, 1)) ++end;
