@@ -4,6 +4,9 @@
 
 namespace {
 
+// The pulses of a 0 and of a 1.
+constexpr int zero_pulses = 4;
+constexpr int one_pulses = 9;
 // A gap within this many periods of the usual one is ordinary.
 constexpr double gap_tolerance = 0.4;
 // An end may be moved when the pulse score it contradicts is at most this.
@@ -35,10 +38,10 @@ float end_margin(const BurstFit& f) {
     return in < out ? in : out;
 }
 
-bool side_holds(Join join, float margin) {
-    switch (join) {
+bool side_holds(Side side, float margin) {
+    switch (side.join) {
     case Join::regular:
-        return margin > joined_margin;
+        return side.sound && margin > joined_margin;
     case Join::none:
         return margin > alone_margin;
     case Join::broken:
@@ -92,7 +95,12 @@ void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after) {
     after.first -= link.move_start;
 }
 
-HeardBit decide_bit(const BurstFit& f, Join start, Join end, int frames) {
+bool sound_count(const BurstFit& f) {
+    const int pulses = f.pulses();
+    return pulses == zero_pulses || pulses == one_pulses;
+}
+
+HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     HeardBit bit;
     const int pulses = f.pulses();
     const double half = 0.5 * f.period;
@@ -100,8 +108,8 @@ HeardBit decide_bit(const BurstFit& f, Join start, Join end, int frames) {
     bit.end = std::llround((f.centre(f.last) + half) * frames);
     bit.pulses = static_cast<uint8_t>(pulses > 255 ? 255 : pulses);
     bit.value = pulses >= 7 ? 1 : 0;
-    bit.after_pause = start == Join::regular;
-    const bool count_right = pulses == 4 || pulses == 9;
+    bit.after_pause = start.join == Join::regular;
+    const bool count_right = sound_count(f);
     const bool clean = f.holes == 0 && !f.excess && !f.stray;
     const bool in_line = std::fabs(f.period / f.expected - 1.0) <= period_tolerance;
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));

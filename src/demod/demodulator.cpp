@@ -78,6 +78,7 @@ class DemodulatorState {
     void measure_chunks();
     void track(Heard& out, bool final);
     bool acquire(int64_t from);
+    float pulse_strength(int64_t from, int64_t count, double period) const;
     void run_lattice(double until, Heard& out);
     void close_candidate(Heard& out);
     void add_phase(int64_t at, float m);
@@ -85,7 +86,7 @@ class DemodulatorState {
     void failures();
     BurstFit fit_candidate(double from, double to, double centre);
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
-    void emit_pending(Join end, Heard& out);
+    void emit_waiting(Heard& out);
     void note_gap(double gap);
     void follow_speed(const BurstFit& before, const BurstFit& after);
     void flush(Heard& out);
@@ -153,10 +154,15 @@ class DemodulatorState {
     double step_re_ = 1.0, step_im_ = 0.0;   // its turn per sample
     int below_ = 0; // lattice points in a row below the lower threshold, ending a tone
 
-    // The burst waiting for its next neighbour.
-    bool have_pending_ = false;
-    BurstFit pending_;
-    Join pending_start_ = Join::none;
+    // The bursts waiting for their neighbours: the oldest first.
+    struct Waiting {
+        BurstFit fit;
+        Join start = Join::none; // how its start meets the burst before
+        Join end = Join::none;   // how its end meets the next
+    };
+    Waiting waiting_[2];
+    int waiting_count_ = 0;
+    bool before_sound_ = false; // the burst emitted last had 4 or 9 pulses
 
     // The noise stretch being gathered.
     bool noise_open_ = false;
@@ -266,13 +272,27 @@ bool DemodulatorState::acquire(int64_t from) {
         const float mean = static_cast<float>(sum) / static_cast<float>(drift / 2 * 2 + 1);
         y[i] = static_cast<float>(history_.sample(t)) - mean;
     }
-    const PeriodEstimate e =
+    PeriodEstimate e =
         estimate_pulse_period(y.data(), n, static_cast<int>(std::floor(min_period_)),
                               static_cast<int>(std::ceil(max_period_)));
     // Noise correlates with itself by chance about one part in the root of the window's length.
     const float needed =
         std::max(acquire_strength, acquire_chance / std::sqrt(static_cast<float>(n)));
     if (e.period <= 0.0 || e.strength < needed) return false;
+    // At a few samples a period the correlation can prefer two or three periods: of the period
+    // and its parts, the one whose pulse responses are strongest is the pulses' own.
+    double period = e.period;
+    float best = pulse_strength(from, static_cast<int64_t>(n), period);
+    for (int divisor = 2; divisor <= 4; ++divisor) {
+        const double part = e.period / divisor;
+        if (part < min_period_) break;
+        const float strength = pulse_strength(from, static_cast<int64_t>(n), part);
+        if (strength > 1.5f * best) {
+            best = strength;
+            period = part;
+        }
+    }
+    e.period = period;
     have_period_ = true;
     period_ = e.period;
     period_trend_ = 0.0;
@@ -285,6 +305,21 @@ bool DemodulatorState::acquire(int64_t from) {
     in_candidate_ = false;
     in_tone_ = false;
     return true;
+}
+
+float DemodulatorState::pulse_strength(int64_t from, int64_t count, double period) const {
+    // The mean envelope of the pulse responses (two a quarter period apart, at every quarter
+    // period): about the pulses' amplitude where they are, at their own period; far less at a
+    // multiple of it, whose windows hold several pulses.
+    const double half = 0.5 * period, quarter = 0.25 * period;
+    float sum = 0.f;
+    int points = 0;
+    for (double t = static_cast<double>(from) + period; t + period < static_cast<double>(from + count);
+         t += quarter, ++points) {
+        sum += std::fabs(pulse_response(history_, t, half, 1.f)) +
+               std::fabs(pulse_response(history_, t + quarter, half, 1.f));
+    }
+    return points > 0 ? sum / (static_cast<float>(points) * static_cast<float>(period)) : 0.f;
 }
 
 void DemodulatorState::run_lattice(double until, Heard& out) {
@@ -381,8 +416,9 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     r.to = to;
     r.period = period_;
     // Measured between bursts the period is known to about a percent (the edges of square
-    // pulses fall on whole samples); from the search or a lone burst, to a few percent.
-    r.period_spread = last_measured_ > 0.0 ? chained_spread : 0.025;
+    // pulses fall on whole samples); from a lone burst, to a few percent; from the search, at
+    // low rates, to several.
+    r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? 0.08 : 0.025);
     r.noise = std::sqrt(noise_var_);
     r.level = level_;
     if (polarity_ != 0) {
@@ -494,23 +530,35 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
     last_burst_end_ = last;
 
-    BurstFit next = fit;
+    // A burst waits for the next to link its end, and its count is final only when that one's
+    // end is linked too: two wait.
     Join start = Join::none;
-    if (have_pending_) {
-        const PauseLink link = link_pause(pending_, next, next.expected, usual_gap_,
+    if (waiting_count_ > 0) {
+        Waiting& before = waiting_[waiting_count_ - 1];
+        const PauseLink link = link_pause(before.fit, fit, fit.expected, usual_gap_,
                                           long_gap_s * working_rate_);
-        apply_link(link, pending_, next);
+        before.fit.last += link.move_end;
+        before.end = link.join;
+        start = link.join;
         if (link.join == Join::regular) {
-            follow_speed(pending_, next);
+            BurstFit moved = fit;
+            moved.first -= link.move_start;
+            follow_speed(before.fit, moved);
         } else {
             chain_ = 0;
         }
-        start = link.join;
-        emit_pending(link.join, out);
+        if (waiting_count_ == 2) emit_waiting(out);
+        Waiting& added = waiting_[waiting_count_++];
+        added.fit = fit;
+        added.fit.first -= link.move_start;
+        added.start = start;
+        added.end = Join::none;
+        return;
     }
-    pending_ = next;
-    pending_start_ = start;
-    have_pending_ = true;
+    Waiting& added = waiting_[waiting_count_++];
+    added.fit = fit;
+    added.start = start;
+    added.end = Join::none;
 }
 
 void DemodulatorState::follow_speed(const BurstFit& before, const BurstFit& after) {
@@ -570,17 +618,23 @@ void DemodulatorState::note_gap(double gap) {
     }
 }
 
-void DemodulatorState::emit_pending(Join end, Heard& out) {
-    if (!have_pending_) return;
-    have_pending_ = false;
-    if (pending_.first > pending_.last) return; // moved away entirely
-    out.bits.push_back(decide_bit(pending_, pending_start_, end, factor_));
+void DemodulatorState::emit_waiting(Heard& out) {
+    // The first waiting burst: its neighbours' counts are final, the one before it emitted,
+    // the one after it waiting.
+    if (waiting_count_ == 0) return;
+    const Waiting& w = waiting_[0];
+    const Side start{w.start, before_sound_};
+    const Side end{w.end, waiting_count_ > 1 && sound_count(waiting_[1].fit)};
+    before_sound_ = sound_count(w.fit);
+    if (w.fit.first <= w.fit.last) out.bits.push_back(decide_bit(w.fit, start, end, factor_));
+    if (waiting_count_ > 1) waiting_[0] = waiting_[1];
+    --waiting_count_;
 }
 
 void DemodulatorState::flush(Heard& out) {
     if (in_candidate_) close_candidate(out);
     in_tone_ = false;
-    emit_pending(Join::none, out);
+    while (waiting_count_ > 0) emit_waiting(out);
     close_noise(out);
 }
 
