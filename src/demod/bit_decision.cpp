@@ -1,5 +1,6 @@
 #include "demod/bit_decision.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -15,7 +16,8 @@ constexpr float move_cost_limit = 3.f;
 // compare with they must agree by this much.
 constexpr float joined_margin = -3.f;
 constexpr float alone_margin = 1.5f;
-// A burst's period may differ from the one expected by this share.
+// A burst's period may differ from the one expected by this share (or a little more than the
+// expected one was allowed to be off).
 constexpr double period_tolerance = 0.06;
 
 float cost_to_include(const BurstFit& f, int k) {
@@ -111,7 +113,8 @@ HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     bit.after_pause = start.join == Join::regular;
     const bool count_right = sound_count(f);
     const bool clean = f.holes == 0 && !f.excess && !f.stray;
-    const bool in_line = std::fabs(f.period / f.expected - 1.0) <= period_tolerance;
+    const bool in_line =
+        std::fabs(f.period / f.expected - 1.0) <= std::max(period_tolerance, 1.2 * f.spread);
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));
     bit.certain = count_right && clean && in_line && sides;
     if (bit.certain) {

@@ -179,6 +179,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     f.polarity = r.polarity;
     f.period = r.period;
     f.expected = r.period;
+    f.spread = r.period_spread;
     f.noise = r.noise;
     const double k0 = std::ceil((r.from - r.centre) / r.period);
     f.centre0 = r.centre + k0 * r.period;

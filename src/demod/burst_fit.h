@@ -44,6 +44,7 @@ struct BurstFit {
     double centre0 = 0.0;     // grid point 0
     double period = 0.0;
     double expected = 0.0;    // the period the fit started from (the tracked one)
+    double spread = 0.0;      // how far off that one was allowed to be, as a share
     int points = 0;           // grid points measured
     int first = 0, last = -1; // the run: grid points first..last hold pulses
     float level = 0.f;        // the burst's amplitude per sample (working units)
