@@ -172,6 +172,26 @@ float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     return best_run(z, start, end, first, last);
 }
 
+// The silence's level along a burst, from the mean of the pauses either side of it (from three
+// quarters of a period to two and a half periods beyond its pulses' centres), a straight line
+// between them.
+Baseline silence_around(const SampleHistory& h, double first, double last, double period) {
+    auto mean = [&](double from, double to) {
+        const auto a = static_cast<int64_t>(std::floor(from)), b = static_cast<int64_t>(std::floor(to));
+        if (b <= a) return 0.f;
+        const auto sum = static_cast<int32_t>(h.sum_before(b) - h.sum_before(a));
+        return static_cast<float>(sum) / static_cast<float>(b - a);
+    };
+    const double before_mid = first - 1.625 * period, after_mid = last + 1.625 * period;
+    const float before = mean(first - 2.5 * period, first - 0.75 * period);
+    const float after = mean(last + 0.75 * period, last + 2.5 * period);
+    Baseline b;
+    b.from = before_mid;
+    b.at = before;
+    b.slope = after_mid > before_mid ? static_cast<float>((after - before) / (after_mid - before_mid)) : 0.f;
+    return b;
+}
+
 } // namespace
 
 BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
@@ -211,6 +231,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
 
     // The grid from the steps between the run's half pulses, looked for near the hinted grid
     // (or half a period away: a hint can only be that far off when it has the polarity wrong).
+    // Pulses have them; noise, a click, a slow wave cut into steps by 8-bit samples have not.
     EdgeFit e;
     if (fit_edges(h, f.centre0, f.period, first, last, sign, guess, edge_reach,
                   r.period_spread, e) ||
@@ -219,6 +240,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         f.centre0 = e.centre;
         f.period = e.period;
         half = 0.5 * f.period;
+        f.stepped = true;
     }
 
     // Final measure with the edges' samples resolved by value, judged against the level of the
@@ -227,7 +249,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     float length[max_grid_points];
     float value[max_grid_points];
     int lo = std::max(0, first - 3), hi = std::min(f.points - 1, last + 3);
-    grid_resolved(h, f.centre0, f.period, lo, hi, sign, value, length);
+    const Baseline baseline = silence_around(h, f.centre(first), f.centre(last), f.period);
+    grid_resolved(h, f.centre0, f.period, lo, hi, sign, baseline, value, length);
     for (int k = lo; k <= hi; ++k) amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
     {
         int n = 0;
@@ -245,7 +268,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         }
     };
     auto measure = [&](int from, int to) {
-        grid_resolved(h, f.centre0, f.period, from, to, sign, value, length);
+        grid_resolved(h, f.centre0, f.period, from, to, sign, baseline, value, length);
         for (int k = from; k <= to; ++k) amp[k] = length[k] > 0.f ? value[k] / length[k] : 0.f;
         score(from, to);
     };

@@ -53,6 +53,7 @@ struct BurstFit {
     int holes = 0;            // points inside the run that clearly hold no pulse
     bool excess = false;      // a point far above the burst's level (a click, a louder part)
     bool stray = false;       // a clear pulse outside the run, not next to it
+    bool stepped = false;     // the steps between half pulses were found where pulses have them
     float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
     float amplitude[max_grid_points] = {}; // each point's amplitude per sample
     float pause_power = 0.f;  // mean square per sample of the responses in the pauses either side

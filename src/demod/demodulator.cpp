@@ -127,6 +127,7 @@ class DemodulatorState {
     double last_burst_end_ = 0.0;
     int polarity_ = 0;
     float polarity_votes_ = 0.f;
+    float vote_ = 0.f; // the last fit's vote, counted if the burst is taken
     float noise_var_ = 0.f; // per working sample
     int bursts_ = 0;        // bursts that measured the noise
     float level_ = 0.f;     // the pulses' amplitude per working sample
@@ -421,6 +422,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? 0.08 : 0.025);
     r.noise = std::sqrt(noise_var_);
     r.level = level_;
+    vote_ = 0.f;
     if (polarity_ != 0) {
         r.polarity = polarity_;
         r.centre = polarity_ > 0 ? centre : centre + 0.5 * period_;
@@ -434,11 +436,8 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     const BurstFit low_first = fit_burst(history_, r);
     // The right polarity puts whole pulses at the burst's edges, the wrong one half pulses.
     const float vote = edge_sharpness(high_first) - edge_sharpness(low_first);
-    if (high_first.found && low_first.found) {
-        polarity_votes_ += std::max(-1.f, std::min(1.f, vote));
-        if (polarity_votes_ > polarity_settled) polarity_ = 1;
-        if (polarity_votes_ < -polarity_settled) polarity_ = -1;
-    }
+    // The vote counts once the burst is taken (see take_fit): noise must not settle it.
+    vote_ = high_first.found && low_first.found ? std::max(-1.f, std::min(1.f, vote)) : 0.f;
     // Unsettled, a close call goes the way the votes lean, so that a recording whose pulses
     // look the same either way (unipolar) keeps one grid.
     const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
@@ -489,7 +488,7 @@ void DemodulatorState::failures() {
 void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Heard& out) {
     accepted_ = false;
     const bool off_speed = fit.found && std::fabs(fit.period / period_ - 1.0) > 0.15;
-    if (!fit.found || off_speed) {
+    if (!fit.found || off_speed || !fit.stepped) {
         note_noise(from, to, out);
         failures();
         return;
@@ -513,6 +512,11 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     }
     accepted_ = true;
     failures_ = 0;
+    if (polarity_ == 0) {
+        polarity_votes_ += vote_;
+        if (polarity_votes_ > polarity_settled) polarity_ = 1;
+        if (polarity_votes_ < -polarity_settled) polarity_ = -1;
+    }
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
         const float share = fit.pause_points / (bursts_ < 8 ? 4.f : 16.f);

@@ -39,7 +39,8 @@ struct ResolvedEdge {
     bool ambiguous;
 };
 
-inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, double reach) {
+inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, double reach,
+                                  const Baseline& baseline) {
     auto j = static_cast<int64_t>(position);
     if (static_cast<double>(j) > position) --j;
     const double d = position - (static_cast<double>(j) + 0.5);
@@ -56,7 +57,7 @@ inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, doubl
         e.left_index = j;
         e.right_index = j + 1;
         e.ambiguous = true;
-        e.cut = static_cast<float>(h.sample(j));
+        e.cut = static_cast<float>(h.sample(j)) - baseline.level(j);
     }
     e.left_end = h.sum_before(e.left_index);
     e.right_start = e.ambiguous ? h.sum_before(e.right_index) : e.left_end;
@@ -104,13 +105,15 @@ void grid_slopes(const SampleHistory& h, double c0, double period, int from, int
 }
 
 void grid_resolved(const SampleHistory& h, double c0, double period, int from, int to, float sign,
-                   float* value, float* length) {
+                   const Baseline& baseline, float* value, float* length) {
     if (to < from) return;
     const double half = 0.5 * period;
     const double reach = std::max(0.0, std::min(ambiguous_reach, 0.5 * half - 0.05));
     ResolvedEdge e[max_edges];
     const int count = std::min(max_edges, 2 * (to - from) + 3);
-    for (int j = 0; j < count; ++j) e[j] = resolved_edge(h, c0 + (2 * from - 1 + j) * half, reach);
+    for (int j = 0; j < count; ++j) {
+        e[j] = resolved_edge(h, c0 + (2 * from - 1 + j) * half, reach, baseline);
+    }
     for (int k = from; k <= to && 2 * (k - from) + 2 < count; ++k) {
         const ResolvedEdge& a = e[2 * (k - from)];     // before the high half
         const ResolvedEdge& b = e[2 * (k - from) + 1]; // the centre
