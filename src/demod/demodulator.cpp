@@ -64,6 +64,10 @@ constexpr float least_burst_noise = 4.f;
 constexpr float lone_pulse_score = 3.f;
 // Votes (in scores) that settle the polarity.
 constexpr float polarity_settled = 2.5f;
+// Votes beyond which the unsettled polarity follows them, and the bursts after which it settles
+// regardless.
+constexpr float polarity_leaning = 0.75f;
+constexpr int polarity_patience = 16;
 
 } // namespace
 
@@ -128,6 +132,7 @@ class DemodulatorState {
     int polarity_ = 0;
     float polarity_votes_ = 0.f;
     float vote_ = 0.f; // the last fit's vote, counted if the burst is taken
+    int polarity_bursts_ = 0; // bursts that voted
     float noise_var_ = 0.f; // per working sample
     int bursts_ = 0;        // bursts that measured the noise
     float level_ = 0.f;     // the pulses' amplitude per working sample
@@ -438,11 +443,28 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     const float vote = edge_sharpness(high_first) - edge_sharpness(low_first);
     // The vote counts once the burst is taken (see take_fit): noise must not settle it.
     vote_ = high_first.found && low_first.found ? std::max(-1.f, std::min(1.f, vote)) : 0.f;
-    // Unsettled, a close call goes the way the votes lean, so that a recording whose pulses
-    // look the same either way (unipolar) keeps one grid.
-    const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
+    // Unsettled, the votes decide once they lean clearly, the burst's own vote before that, a
+    // close call going the way they lean: a recording whose pulses look the same either way
+    // (unipolar, or clipped on one side) must keep one grid, or its pauses look half a period
+    // off.
     if (!low_first.found) return high_first;
     if (!high_first.found) return low_first;
+    // The previous burst's pause tells: the wrong polarity puts the grid half a period off.
+    if (waiting_count_ > 0) {
+        const BurstFit& before = waiting_[waiting_count_ - 1].fit;
+        auto off = [&](const BurstFit& f) {
+            const double gap = (f.centre(f.first) - before.centre(before.last)) / period_;
+            const double from_usual = gap - usual_gap_;
+            return std::fabs(from_usual - std::round(from_usual));
+        };
+        const double high_off = off(high_first), low_off = off(low_first);
+        if (high_off < 0.2 && low_off > 0.3) return high_first;
+        if (low_off < 0.2 && high_off > 0.3) return low_first;
+    }
+    if (std::fabs(polarity_votes_) >= polarity_leaning) {
+        return polarity_votes_ > 0.f ? high_first : low_first;
+    }
+    const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
     return vote + lean >= 0.f ? high_first : low_first;
 }
 
@@ -513,9 +535,15 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     accepted_ = true;
     failures_ = 0;
     if (polarity_ == 0) {
+        // Settled by the votes, or after enough bursts whichever way they lean (pulses that
+        // look the same either way fit both).
         polarity_votes_ += vote_;
+        ++polarity_bursts_;
         if (polarity_votes_ > polarity_settled) polarity_ = 1;
         if (polarity_votes_ < -polarity_settled) polarity_ = -1;
+        if (polarity_ == 0 && polarity_bursts_ >= polarity_patience) {
+            polarity_ = polarity_votes_ >= 0.f ? 1 : -1;
+        }
     }
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
