@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "demod_trial.h"
+#include "synth/impairments.h"
+#include "tape/tape_signal.h"
 
 namespace {
 
@@ -167,6 +169,66 @@ void run_table(const Options& o) {
     }
 }
 
+// Damage the demodulator must never call certain: bursts of the wrong count, clicks, and the
+// edges of dropouts, at several rates and noise levels. Returns the wrong-but-certain bits.
+std::size_t honesty_run(int recordings) {
+    const int rates[] = {11025, 22050, 44100, 96000};
+    const double noises[] = {0, 8, 16, 24};
+    std::size_t wrong = 0, bits = 0, damaged = 0, clicked = 0, clicked_certain = 0;
+    for (int i = 0; i < recordings; ++i) {
+        const int rate = rates[i % 4];
+        const double noise = noises[(i / 4) % 4];
+        const auto seed = static_cast<uint64_t>(i + 1);
+        // Odd bursts among bits.
+        Recording r = burst_recording(rate, random_bursts(3000, 0.03, seed), 100, noise, seed);
+        // Clicks: a few samples at full scale, here and there.
+        NoiseSource source = make_noise_source(seed);
+        for (int c = 0; c < 20; ++c) {
+            const auto at = static_cast<int64_t>(next_random(source) % r.samples.size());
+            const int length = 1 + static_cast<int>(next_random(source) % 12);
+            add_click(r, at, length, next_random(source) & 1 ? 1.f : -1.f,
+                      pulse_high_us * rate / 1e6);
+        }
+        const TrialResult t = compare_bits(r.bits, demodulate(r).bits);
+        wrong += t.wrong_certain;
+        bits += r.bits.size();
+        clicked_certain += t.clicked_certain;
+        for (const TrueBit& b : r.bits) {
+            damaged += b.value > 1;
+            clicked += b.clicked;
+        }
+        if (t.wrong_certain > 0) {
+            std::fprintf(stderr, "honesty: %zu wrong certain, rate %d noise %g seed %d\n",
+                         t.wrong_certain, rate, noise, i + 1);
+        }
+        // A dropout cutting bursts, silent or at 5 %.
+        SynthSettings s;
+        s.rate = rate;
+        s.noise = noise;
+        s.seed = seed;
+        s.lead_ms = 100;
+        s.trail_ms = 100;
+        s.dropout_at_ms = 300 + static_cast<double>(next_random(source) % 1000);
+        s.dropout_ms = 0.5 + static_cast<double>(next_random(source) % 200) / 10.0;
+        s.dropout_level = i % 2 ? 0.0 : 0.05;
+        Recording d = synth_recording(s, random_tape_bytes(300, seed));
+        const auto from = static_cast<int64_t>(s.dropout_at_ms * rate / 1000.0);
+        const auto to = static_cast<int64_t>((s.dropout_at_ms + s.dropout_ms) * rate / 1000.0);
+        mark_cut(d, from, to);
+        const TrialResult td = compare_bits(d.bits, demodulate(d).bits);
+        wrong += td.wrong_certain;
+        bits += d.bits.size();
+        if (td.wrong_certain > 0) {
+            std::fprintf(stderr, "honesty: %zu wrong certain in a dropout, rate %d noise %g seed %d\n",
+                         td.wrong_certain, rate, noise, i + 1);
+        }
+    }
+    std::printf("honesty: %zu wrong but certain among %zu bursts (%zu of odd counts or cut by a "
+                "dropout) in %d recordings; %zu of %zu clicked bursts certain (with the right value)\n",
+                wrong, bits, damaged, 2 * recordings, clicked_certain, clicked);
+    return wrong;
+}
+
 // Demodulates one recording `repeats` times and reports the best speed in processor time.
 double measure_speed(const Recording& rec, int repeats) {
     double best = 0.0;
@@ -297,6 +359,9 @@ int main(int argc, char** argv) {
         Probe p;
         if (!parse_probe(argc, argv, p)) return 2;
         return run_probe(p);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "honesty") == 0) {
+        return honesty_run(argc > 2 ? std::atoi(argv[2]) : 16) == 0 ? 0 : 1;
     }
     if (argc > 2 && std::strcmp(argv[1], "speed") == 0) {
         SynthSettings s;

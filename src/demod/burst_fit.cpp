@@ -33,8 +33,9 @@ constexpr double edge_reach = 0.3;
 constexpr float least_level = 0.7f;
 // The first point of a burst scores above this.
 constexpr float clear_score = 1.f;
-// A point more than this share above the burst's level (beyond the noise) is an excess.
-constexpr float excess_share = 0.7f;
+// A point more than this share of the burst's level above or below it (beyond the noise) is
+// out of line.
+constexpr float deviation_share = 0.6f;
 
 // The median of a few values (reordered).
 float median(float* values, int count) {
@@ -294,8 +295,10 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         if (f.z[k] < -hole_score) ++f.holes;
     }
     for (int k = f.first; k <= f.last; ++k) {
+        // Beyond what noise explains, no pulse of a burst stands far from its level: a click,
+        // a dropout's edge or a louder part did that.
         const float len = length[k] > 0.5f ? length[k] : 0.5f;
-        if (amp[k] > (1.f + excess_share) * f.level + 4.f * r.noise / std::sqrt(len)) {
+        if (std::fabs(amp[k] - f.level) > deviation_share * f.level + 4.f * r.noise / std::sqrt(len)) {
             f.excess = true;
         }
     }

@@ -51,7 +51,7 @@ struct BurstFit {
     float noise = 0.f;        // the noise it was judged against
     float score = 0.f;        // the run's total score
     int holes = 0;            // points inside the run that clearly hold no pulse
-    bool excess = false;      // a point far above the burst's level (a click, a louder part)
+    bool excess = false;      // a pulse far from the burst's level (a click, a dropout's edge)
     bool stray = false;       // a clear pulse outside the run, not next to it
     bool stepped = false;     // the steps between half pulses were found where pulses have them
     float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
