@@ -251,13 +251,14 @@ struct Probe {
     bool verbose = false;
     long bytes_seed = -1; // the walk's program seeds: (p + 1) * 1000 + rate for program p
     int first_trial = 0;
+    long noise_seed = 0;
 };
 
 int run_probe(Probe& p) {
     int perfect = 0;
     TrialResult total;
     for (int t = p.first_trial; t < p.first_trial + p.trials; ++t) {
-        p.settings.seed = static_cast<uint64_t>(t + 1);
+        p.settings.seed = p.noise_seed > 0 ? static_cast<uint64_t>(p.noise_seed) : static_cast<uint64_t>(t + 1);
         const uint64_t seed = p.bytes_seed >= 0
                                   ? static_cast<uint64_t>(p.bytes_seed + t * 1000)
                                   : static_cast<uint64_t>(t + 1);
@@ -339,6 +340,8 @@ bool parse_probe(int argc, char** argv, Probe& p) {
         else if (a == "-v") p.verbose = true;
         else if (a == "--walk-seed") p.bytes_seed = static_cast<long>(num());
         else if (a == "--from-trial") p.first_trial = static_cast<int>(num()) - 1;
+        else if (a == "--noise-seed") p.noise_seed = static_cast<long>(num());
+        else if (a == "--trail") s.trail_ms = num();
         else if (a == "--shape") {
             ++i;
             s.shape = std::strcmp(v, "sine") == 0   ? PulseShape::sine

@@ -199,8 +199,10 @@ void DemodulatorState::feed(const float* samples, std::size_t count, Heard& out)
 }
 
 void DemodulatorState::finish(Heard& out) {
-    // Silence after the end lets every stage finish what it holds.
-    std::fill(work_.begin(), work_.end(), 0);
+    // Silence after the end (the last sample held, so that an offset makes no step) lets every
+    // stage finish what it holds.
+    std::fill(work_.begin(), work_.end(),
+              history_.end() > 0 ? history_.sample(history_.end() - 1) : 0);
     int64_t left = lookahead_ + 4 * activity_.chunk + static_cast<int64_t>(hangover_s * working_rate_);
     while (left > 0) {
         const auto n = static_cast<std::size_t>(std::min<int64_t>(left, piece_samples));
@@ -355,7 +357,7 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         if (in_tone_) {
             // Waiting for a long sound to end.
             if (envelope < off) {
-                if (++below_ >= 4) in_tone_ = false;
+                if (++below_ >= 12) in_tone_ = false; // three periods of quiet
             } else {
                 below_ = 0;
                 note_noise(lattice_pos_ - period_, lattice_pos_, out);
@@ -424,7 +426,9 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     // Measured between bursts the period is known to about a percent (the edges of square
     // pulses fall on whole samples); from a lone burst, to a few percent; from the search, at
     // low rates, to several.
-    r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? 0.08 : 0.025);
+    // The search finds the period to about a fifth of a sample.
+    const double searched = std::max(0.025, 0.2 / period_);
+    r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? searched : 0.025);
     r.noise = std::sqrt(noise_var_);
     r.level = level_;
     vote_ = 0.f;
@@ -453,7 +457,8 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     if (waiting_count_ > 0) {
         const BurstFit& before = waiting_[waiting_count_ - 1].fit;
         auto off = [&](const BurstFit& f) {
-            const double gap = (f.centre(f.first) - before.centre(before.last)) / period_;
+            const double period = 0.5 * (f.period + before.period);
+            const double gap = (f.centre(f.first) - before.centre(before.last)) / period;
             const double from_usual = gap - usual_gap_;
             return std::fabs(from_usual - std::round(from_usual));
         };
@@ -567,8 +572,8 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     Join start = Join::none;
     if (waiting_count_ > 0) {
         Waiting& before = waiting_[waiting_count_ - 1];
-        const PauseLink link = link_pause(before.fit, fit, fit.expected, usual_gap_,
-                                          long_gap_s * working_rate_);
+        const PauseLink link = link_pause(before.fit, fit, 0.5 * (before.fit.period + fit.period),
+                                          usual_gap_, long_gap_s * working_rate_);
         before.fit.last += link.move_end;
         before.end = link.join;
         start = link.join;

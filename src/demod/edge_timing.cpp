@@ -21,7 +21,7 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
                float sign, float level, double reach_periods, double spread, EdgeFit& out) {
     const double half = 0.5 * period;
     const int width = std::max(1, static_cast<int>(0.8 * half));
-    const int reach = std::max(1, std::min(7, static_cast<int>(reach_periods * period + 0.5)));
+    const int reach = std::max(2, std::min(7, static_cast<int>(reach_periods * period + 0.5)));
     double index[max_steps], where[max_steps];
     int n = 0;
     // Step j lies at centre + (2 first + j) * half: the fall at each centre (j even), the rise
@@ -59,7 +59,7 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         where[n] = static_cast<double>(best) + offset;
         ++n;
     }
-    if (n < 2 || 2 * n < steps) return false;
+    if (n < 1 || 2 * n < steps) return false;
     // A step found on a whole sample is off by up to half a sample either way.
     const double scatter = 0.3;
     const double allowed = spread * half;
@@ -95,7 +95,7 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         }
         if (kept == n) break;
         n = kept;
-        if (n < 2 || 2 * n < steps) return false;
+        if (n < 1 || 2 * n < steps) return false;
     }
     const double new_half = half + delta;
     out.centre = c0;

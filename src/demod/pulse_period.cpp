@@ -11,8 +11,9 @@ constexpr float shorter_peak_share = 0.8f;
 // A part of the period found correlating this well instead is the period.
 constexpr float part_peak_share = 0.6f;
 // Below this many samples a period is searched in quarter samples: at whole lags its peak can
-// fall between two of them and lose to its double.
-constexpr int fine_below = 16;
+// fall between two of them (and lose to its double), and a parabola through whole lags places
+// it to a few percent only.
+constexpr int fine_below = 40;
 
 // The correlation of y with itself `lag` samples later (the later sample interpolated).
 float correlation(const float* y, std::size_t count, double lag) {
