@@ -549,6 +549,12 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         if (polarity_ == 0 && polarity_bursts_ >= polarity_patience) {
             polarity_ = polarity_votes_ >= 0.f ? 1 : -1;
         }
+        // A burst of 4 or 9 pulses on the other polarity: pulses that fit either way (one half
+        // clipped away, or unipolar). Keep the grid the bursts are on, or the next pause looks
+        // half a period off.
+        if (polarity_ != 0 && fit.polarity != polarity_ && (fit.pulses() == 4 || fit.pulses() == 9)) {
+            polarity_ = fit.polarity;
+        }
     }
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
