@@ -118,11 +118,18 @@ void grid_resolved(const SampleHistory& h, double c0, double period, int from, i
         const ResolvedEdge& a = e[2 * (k - from)];     // before the high half
         const ResolvedEdge& b = e[2 * (k - from) + 1]; // the centre
         const ResolvedEdge& c = e[2 * (k - from) + 2]; // after the low half
-        const auto high = static_cast<int32_t>(b.left_end - a.right_start);
-        const auto low = static_cast<int32_t>(c.left_end - b.right_start);
-        float v = sign * (static_cast<float>(high) - static_cast<float>(low));
-        float n = static_cast<float>(std::max<int64_t>(0, b.left_index - a.right_index) +
-                                     std::max<int64_t>(0, c.left_index - b.right_index));
+        // The halves' sums above the silence's level (their lengths may differ by a sample,
+        // and an offset would then count).
+        const int64_t high_count = std::max<int64_t>(0, b.left_index - a.right_index);
+        const int64_t low_count = std::max<int64_t>(0, c.left_index - b.right_index);
+        const auto high = static_cast<float>(static_cast<int32_t>(b.left_end - a.right_start)) -
+                          static_cast<float>(high_count) *
+                              baseline.level((a.right_index + b.left_index) / 2);
+        const auto low = static_cast<float>(static_cast<int32_t>(c.left_end - b.right_start)) -
+                         static_cast<float>(low_count) *
+                             baseline.level((b.right_index + c.left_index) / 2);
+        float v = sign * (high - low);
+        auto n = static_cast<float>(high_count + low_count);
         if (a.ambiguous) {
             // Before the high half: the previous low half (or silence), or this high half.
             const float x = sign * a.cut;
