@@ -55,6 +55,8 @@ constexpr float on_noise = 4.5f, off_noise = 3.5f;
 constexpr float on_level = 0.4f, off_level = 0.3f;
 // The share of each new change of the period that goes into its trend.
 constexpr double trend_gain = 0.15;
+// An onset this many times louder than the bursts' level starts the period search again.
+constexpr float louder_than_bursts = 4.f;
 // A burst whose level is below this share of the bursts' level is noise.
 constexpr float weak_level = 0.35f;
 // A burst's pulses stand this many standard deviations of noise (in the response of one
@@ -242,11 +244,11 @@ void DemodulatorState::track(Heard& out, bool final) {
         if (!running_) {
             if (!loud) continue;
             running_ = true;
-            if (have_period_) lattice_pos_ = std::max(lattice_pos_, at - c - period_);
+            if (have_period_) lattice_pos_ = std::max(lattice_pos_, at - c - 3.0 * period_);
         }
         if (!have_period_ && loud && at >= next_acquire_) {
             if (acquire(at - c)) {
-                lattice_pos_ = std::max(lattice_pos_, at - c - period_);
+                lattice_pos_ = std::max(lattice_pos_, at - c - 3.0 * period_);
                 last_burst_end_ = static_cast<double>(at);
             } else {
                 next_acquire_ = at + static_cast<int64_t>(0.5 * acquire_window_s * working_rate_);
@@ -348,8 +350,10 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
             2u * history_.sum_before(t) - history_.sum_before(t - half) -
             history_.sum_before(t + half)));
         lattice_m_[lattice_index_ & 3] = m;
-        const float envelope = (std::fabs(lattice_m_[0]) + std::fabs(lattice_m_[1]) +
-                                std::fabs(lattice_m_[2]) + std::fabs(lattice_m_[3])) /
+        // Over the last period: responses half a period apart differ by twice a burst's
+        // response and by nothing for a slow wave (hum, drift, a staircase of 8-bit steps).
+        const float envelope = (std::fabs(lattice_m_[0] - lattice_m_[2]) +
+                                std::fabs(lattice_m_[1] - lattice_m_[3])) /
                                (2.f * window);
         const float noise = std::sqrt(noise_var_ / window);
         const float on = std::max(on_noise * noise, on_level * level_);
@@ -363,6 +367,15 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
                 note_noise(lattice_pos_ - period_, lattice_pos_, out);
             }
         } else if (!in_candidate_) {
+            if (envelope > on && lattice_index_ >= lattice_fresh_ && level_ > 0.f &&
+                envelope > louder_than_bursts * level_) {
+                // Far louder than the bursts so far: another signal (perhaps the program after
+                // a hum or a quieter sound): its period is searched again.
+                have_period_ = false;
+                next_acquire_ = t - 2 * static_cast<int64_t>(period_);
+                level_ = 0.f;
+                break;
+            }
             if (envelope > on && lattice_index_ >= lattice_fresh_) {
                 // Perhaps a burst: it must hold for a period before it is fitted.
                 in_candidate_ = true;
@@ -532,7 +545,9 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         return;
     }
     if (fit.pulses() <= 2) {
-        // A pulse or two alone must stand out clearly: noise makes such blips now and then.
+        // A pulse or two alone must stand out clearly, and be as loud as bursts heard before:
+        // noise and a hum cut into 8-bit steps make such blips now and then.
+        if (!(level_ > 0.f) || fit.level < 0.5f * level_) return;
         for (int k = fit.first; k <= fit.last; ++k) {
             if (fit.z[k] < lone_pulse_score) return;
         }

@@ -59,7 +59,11 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         where[n] = static_cast<double>(best) + offset;
         ++n;
     }
-    if (n < 1 || 2 * n < steps) return false;
+    // Half the steps at least, both ways when there are both: a slow wave cut into 8-bit steps
+    // has them one way only.
+    int falls = 0;
+    for (int i = 0; i < n; ++i) falls += static_cast<int>(index[i]) % 2 == 0;
+    if (n < 1 || 2 * n < steps || (steps > 1 && (falls == 0 || falls == n))) return false;
     // A step found on a whole sample is off by up to half a sample either way.
     const double scatter = 0.3;
     const double allowed = spread * half;
