@@ -30,31 +30,38 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
     for (int j = 0; j < steps; ++j) {
         const double expected = centre + (2 * first + j) * half;
         const float direction = (j % 2 == 0 ? -1.f : 1.f) * sign;
+        // Climb from the expected boundary to the nearest peak of the step's size (the next
+        // step of the same way is a period off, beyond reach).
         const auto middle = static_cast<int64_t>(std::floor(expected + 0.5));
+        auto value = [&](int64_t b) { return direction * step(h, b, width); };
         int64_t best = middle;
-        float best_value = -1.f;
-        float values[16];
-        const int count = std::min(2 * reach + 1, 16);
-        for (int i = 0; i < count; ++i) {
-            values[i] = direction * step(h, middle - reach + i, width);
-            if (values[i] > best_value) {
-                best_value = values[i];
-                best = middle - reach + i;
+        float best_value = value(middle);
+        float left = value(middle - 1), right = value(middle + 1);
+        const int way = right > best_value ? 1 : (left > best_value ? -1 : 0);
+        bool flank = false;
+        if (way != 0) {
+            float behind = best_value;
+            float ahead = way > 0 ? right : left;
+            while (ahead > best_value) {
+                behind = best_value;
+                best_value = ahead;
+                best += way;
+                if (std::abs(best - middle) >= reach) {
+                    flank = true; // still rising at the end of the search: a step further away
+                    break;
+                }
+                ahead = value(best + way);
             }
+            left = way > 0 ? behind : ahead;
+            right = way > 0 ? ahead : behind;
         }
         // From a high half to a low one the step is twice the amplitude over `width` samples
         // either side; a third of it lost is the most noise may take.
-        if (!(best_value > 1.3f * level * static_cast<float>(width))) continue;
-        // A peak at the end of the search is the flank of a step further away.
-        const auto at_peak = static_cast<int>(best - (middle - reach));
-        if (at_peak == 0 || at_peak == count - 1) continue;
-        // Between samples: a parabola through the peak and its neighbours, when both are in.
+        if (flank || !(best_value > 1.3f * level * static_cast<float>(width))) continue;
+        // Between samples: a parabola through the peak and its neighbours.
         double offset = 0.0;
-        {
-            const float left = values[at_peak - 1], right = values[at_peak + 1];
-            const float curve = left - 2.f * best_value + right;
-            if (curve < 0.f) offset = std::max(-0.5, std::min(0.5, 0.5 * (left - right) / curve));
-        }
+        const float curve = left - 2.f * best_value + right;
+        if (curve < 0.f) offset = std::max(-0.5, std::min(0.5, 0.5 * (left - right) / curve));
         index[n] = 2 * first + j;
         where[n] = static_cast<double>(best) + offset;
         ++n;

@@ -4,8 +4,8 @@
 // Inside a burst the level steps up or down every half period. At a step the sum of the few
 // samples after a boundary less the sum of those before it peaks (in the step's direction)
 // at the boundary where the step is: a square pulse recorded at a low rate puts each step on a
-// whole sample, a rounded one puts the peak near its middle. Each step is looked for within a
-// sample or two of where the expected grid puts it, placed between samples by a parabola, and
+// whole sample, a rounded one puts the peak near its middle. Each step is climbed to from where
+// the expected grid puts it (within a few samples), placed between samples by a parabola, and
 // the grid's first centre and period are then fitted to all of them by least squares, the
 // period held back towards the one expected as much as the steps' scatter asks for; steps far
 // off the fitted grid (noise) are dropped and the fit repeated.
