@@ -2,6 +2,7 @@
 
 #include "demod/edge_timing.h"
 #include "demod/pulse_grid.h"
+#include "demod/turns.h"
 
 #include <algorithm>
 #include <cmath>
@@ -134,8 +135,7 @@ struct CoarseEnvelope {
             re += early[k] + late[k];
             im += early[k] - late[k];
         }
-        const double pi = 3.14159265358979323846;
-        return -std::atan2(im, re) / (2.0 * pi) * fit.period;
+        return -turns(im, re) * fit.period;
     }
 };
 
@@ -144,7 +144,8 @@ struct CoarseEnvelope {
 // run.
 float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     const int count = g.fit.points;
-    auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) / guess; };
+    const float per_guess = 1.f / guess;
+    auto score = [&](int k) { return (g.at(k) - coarse_pulse * guess) * per_guess; };
     auto empty = [&](int k) { return g.at(k) < coarse_empty * guess; };
     // No pulse at k: clearly none; or below the threshold and, with the next point beyond
     // (step -1 or 1), below it on average; or weak and, with the two beyond, well below it.

@@ -9,6 +9,7 @@
 #include "demod/burst_fit.h"
 #include "demod/pulse_period.h"
 #include "demod/sample_history.h"
+#include "demod/turns.h"
 #include "demod/working_signal.h"
 
 // The stages, in the order a sample meets them:
@@ -489,8 +490,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
 void DemodulatorState::close_candidate(Heard& out) {
     in_candidate_ = false;
     // The response's positive peak: where the quarter-period lattice's fundamental peaks.
-    const double phase = std::atan2(candidate_im_, candidate_re_);
-    const double centre = candidate_ref_ - phase / (2.0 * pi) * period_;
+    const double centre = candidate_ref_ - turns(candidate_im_, candidate_re_) * period_;
     const double from = std::max(candidate_first_ - 3.0 * period_, fit_floor_);
     const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
     const BurstFit fit = fit_candidate(from, to, centre);

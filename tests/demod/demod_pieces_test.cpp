@@ -1,6 +1,6 @@
 // The demodulator's pieces where a fault would hide behind the others: exact window sums over
-// any length of recording, the period found without knowing the speed, and the grid fitted to
-// pulses whose edges fall on whole samples.
+// any length of recording, the period found without knowing the speed, the grid fitted to
+// pulses whose edges fall on whole samples, and the quick angle the phases come from.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,7 @@
 #include "demod/edge_timing.h"
 #include "demod/pulse_period.h"
 #include "demod/sample_history.h"
+#include "demod/turns.h"
 #include "demod/working_signal.h"
 
 namespace {
@@ -98,6 +99,24 @@ TEST(EdgeTiming, GridFittedToRoundedEdges) {
         EXPECT_NEAR(e.centre, centre, 0.25) << "period " << period;
         EXPECT_GE(e.steps, 15) << "period " << period;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Turns, WithinAThousandthOfATurnAllRound) {
+    const double pi = 3.14159265358979323846;
+    for (int i = -500; i <= 500; ++i) {
+        const double angle = i * pi / 500.0;
+        for (double radius : {1e-6, 1.0, 3e6}) {
+            const double t = turns(radius * std::sin(angle), radius * std::cos(angle));
+            double expected = angle / (2.0 * pi);
+            if (expected <= -0.5) expected += 1.0;
+            EXPECT_NEAR(t, expected, 0.001) << "angle " << angle;
+        }
+    }
+    EXPECT_EQ(turns(0.0, 0.0), 0.0);
 }
 
 } // namespace
