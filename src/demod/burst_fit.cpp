@@ -292,6 +292,12 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         hi = std::max(hi, want_hi);
     }
     f.found = true;
+    if (f.first == 0) {
+        // The window cut the run: do pulses go on before it (a longer sound, not a burst)?
+        float before[1];
+        grid_responses(h, f.centre0 - f.period, f.period, 0, 0, sign, before);
+        f.continued = before[0] > 0.5f * f.level * static_cast<float>(f.period);
+    }
     for (int k = f.first + 1; k < f.last; ++k) {
         if (f.z[k] < -hole_score) ++f.holes;
     }

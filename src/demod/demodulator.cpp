@@ -131,6 +131,7 @@ class DemodulatorState {
     double min_period_, max_period_;
     int64_t next_acquire_ = 0;
     int failures_ = 0;
+    bool confirmed_ = false; // a burst was taken since the period was found
     double last_burst_end_ = 0.0;
     int polarity_ = 0;
     float polarity_votes_ = 0.f;
@@ -155,6 +156,7 @@ class DemodulatorState {
     bool accepted_ = false;     // the last fit was taken as a burst
     bool in_candidate_ = false;
     bool in_tone_ = false;
+    double tone_end_ = -1e18; // where the last tone was still heard
     double candidate_first_ = 0.0;
     double candidate_ref_ = 0.0;
     double candidate_re_ = 0.0, candidate_im_ = 0.0;
@@ -306,6 +308,7 @@ bool DemodulatorState::acquire(int64_t from) {
     e.period = period;
     have_period_ = true;
     period_ = e.period;
+    confirmed_ = false;
     period_trend_ = 0.0;
     last_measured_ = 0.0;
     chain_ = 0;
@@ -361,6 +364,7 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         const float off = std::max(off_noise * noise, off_level * level_);
         if (in_tone_) {
             // Waiting for a long sound to end.
+            tone_end_ = lattice_pos_;
             if (envelope < off) {
                 if (++below_ >= 12) in_tone_ = false; // three periods of quiet
             } else {
@@ -519,9 +523,11 @@ void DemodulatorState::close_candidate(Heard& out) {
 }
 
 void DemodulatorState::failures() {
-    if (++failures_ >= failures_to_search) {
+    // A period no burst has confirmed yet is given up at the first failure: it may be a hum's
+    // or a noise's, and the program may be starting.
+    if (++failures_ >= (confirmed_ ? failures_to_search : 1)) {
         have_period_ = false;
-        next_acquire_ = static_cast<int64_t>(lattice_pos_);
+        next_acquire_ = static_cast<int64_t>(candidate_first_ - 2.0 * period_);
     }
 }
 
@@ -531,6 +537,11 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     if (!fit.found || off_speed || !fit.stepped) {
         note_noise(from, to, out);
         failures();
+        return;
+    }
+    if (fit.continued || fit.centre(fit.first) - tone_end_ < 2.0 * fit.period) {
+        // No pause between it and a tone that is not a tape's: that tone's end.
+        note_noise(from, fit.centre(fit.last) + fit.period, out);
         return;
     }
     if (level_ > 0.f && fit.level < weak_level * level_) {
@@ -553,6 +564,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         }
     }
     accepted_ = true;
+    confirmed_ = true;
     failures_ = 0;
     if (polarity_ == 0) {
         // Settled by the votes, or after enough bursts whichever way they lean (pulses that
