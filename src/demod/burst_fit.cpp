@@ -150,8 +150,9 @@ float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
     // No pulse at k: clearly none; or below the threshold and, with the next point beyond
     // (step -1 or 1), below it on average; or weak and, with the two beyond, well below it.
     auto ends_at = [&](int k, int step) {
-        if (empty(k)) return true;
         const int next = k + step, after = k + 2 * step;
+        // Clearly empty, and not a dip with a pulse right after it.
+        if (empty(k) && !(next >= 0 && next < count && score(next) > coarse_clear)) return true;
         if (next < 0 || next >= count) return score(k) < 0.f;
         if (score(k) < 0.f && g.at(k) + g.at(next) < 2.f * coarse_pulse * guess) return true;
         return after >= 0 && after < count && g.at(k) < coarse_weak * guess &&

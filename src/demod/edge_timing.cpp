@@ -30,30 +30,48 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
     for (int j = 0; j < steps; ++j) {
         const double expected = centre + (2 * first + j) * half;
         const float direction = (j % 2 == 0 ? -1.f : 1.f) * sign;
-        // Climb from the expected boundary to the nearest peak of the step's size (the next
-        // step of the same way is a period off, beyond reach).
+        // The peak of the step's size near the expected boundary (the next step of the same way
+        // is a period off, beyond reach): over the whole reach when it is a few samples, else
+        // climbed to from the expected boundary (a step is a broad peak then).
         const auto middle = static_cast<int64_t>(std::floor(expected + 0.5));
         auto value = [&](int64_t b) { return direction * step(h, b, width); };
         int64_t best = middle;
-        float best_value = value(middle);
-        float left = value(middle - 1), right = value(middle + 1);
-        const int way = right > best_value ? 1 : (left > best_value ? -1 : 0);
+        float best_value, left, right;
         bool flank = false;
-        if (way != 0) {
-            float behind = best_value;
-            float ahead = way > 0 ? right : left;
-            while (ahead > best_value) {
-                behind = best_value;
-                best_value = ahead;
-                best += way;
-                if (std::abs(best - middle) >= reach) {
-                    flank = true; // still rising at the end of the search: a step further away
-                    break;
-                }
-                ahead = value(best + way);
+        if (reach <= 3) {
+            float values[7];
+            const int count = 2 * reach + 1;
+            int at = 0;
+            for (int i = 0; i < count; ++i) {
+                values[i] = value(middle - reach + i);
+                if (values[i] > values[at]) at = i;
             }
-            left = way > 0 ? behind : ahead;
-            right = way > 0 ? ahead : behind;
+            best = middle - reach + at;
+            best_value = values[at];
+            flank = at == 0 || at == count - 1; // the flank of a step further away
+            left = flank ? 0.f : values[at - 1];
+            right = flank ? 0.f : values[at + 1];
+        } else {
+            best_value = value(middle);
+            left = value(middle - 1);
+            right = value(middle + 1);
+            const int way = right > best_value ? 1 : (left > best_value ? -1 : 0);
+            if (way != 0) {
+                float behind = best_value;
+                float ahead = way > 0 ? right : left;
+                while (ahead > best_value) {
+                    behind = best_value;
+                    best_value = ahead;
+                    best += way;
+                    if (std::abs(best - middle) >= reach) {
+                        flank = true; // still rising at the end of the search
+                        break;
+                    }
+                    ahead = value(best + way);
+                }
+                left = way > 0 ? behind : ahead;
+                right = way > 0 ? ahead : behind;
+            }
         }
         // From a high half to a low one the step is twice the amplitude over `width` samples
         // either side; a third of it lost is the most noise may take.
@@ -66,11 +84,11 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         where[n] = static_cast<double>(best) + offset;
         ++n;
     }
-    // Half the steps at least, both ways when there are both: a slow wave cut into 8-bit steps
-    // has them one way only.
+    // Half the steps at least, both ways in a burst of three pulses or more: a slow wave cut
+    // into 8-bit steps has them one way only.
     int falls = 0;
     for (int i = 0; i < n; ++i) falls += static_cast<int>(index[i]) % 2 == 0;
-    if (n < 1 || 2 * n < steps || (steps > 1 && (falls == 0 || falls == n))) return false;
+    if (n < 1 || 2 * n < steps || (steps >= 5 && (falls == 0 || falls == n))) return false;
     // A step found on a whole sample is off by up to half a sample either way.
     const double scatter = 0.3;
     const double allowed = spread * half;

@@ -25,6 +25,6 @@ struct EdgeFit {
 /// the boundary after it, except after the last, each looked for within `reach` periods of
 /// where the grid puts it; a step counts when it is at least two thirds of what pulses of
 /// amplitude `level` (per sample) make. `spread` is how far the period may be off, as a share. False
-/// when fewer than half the steps were found, or (with more than one) only falls or only rises.
+/// when fewer than half the steps were found, or (with five or more) only falls or only rises.
 bool fit_edges(const SampleHistory& history, double centre, double period, int first, int last,
                float sign, float level, double reach, double spread, EdgeFit& out);
