@@ -27,7 +27,11 @@ constexpr float coarse_alone = 0.5f;
 // the third share on average: a pause, whose noise can lift a point or two.
 constexpr float coarse_empty = 0.25f;
 constexpr float coarse_weak = 0.6f;
-constexpr float coarse_gap = 0.5f;
+constexpr float coarse_gap = 0.6f;
+// ...except at a few samples a period, where the envelope of pulses whose edges fall on whole
+// samples is lower and rougher.
+constexpr float coarse_gap_rough = 0.5f;
+constexpr double rough_period = 8.0;
 // How far from the hinted grid a step between half pulses is looked for, in periods.
 constexpr double edge_reach = 0.3;
 // A burst is judged against at least this share of the level expected.
@@ -156,7 +160,8 @@ float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
         if (next < 0 || next >= count) return score(k) < 0.f;
         if (score(k) < 0.f && g.at(k) + g.at(next) < 2.f * coarse_pulse * guess) return true;
         return after >= 0 && after < count && g.at(k) < coarse_weak * guess &&
-               g.at(k) + g.at(next) + g.at(after) < 3.f * coarse_gap * guess;
+               g.at(k) + g.at(next) + g.at(after) <
+                   3.f * (g.fit.period < rough_period ? coarse_gap_rough : coarse_gap) * guess;
     };
     // A burst starts at a clearly positive point with a pulse after it, or a strong one alone
     // (a stray pulse): noise lifts a lone point now and then.
@@ -261,7 +266,25 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         f.level = std::max(median(scratch, n), least_level * r.level);
     }
     if (!(f.level > 0.f)) return f;
-    const float noise2 = r.noise * r.noise;
+    // The noise the points are judged against: the one expected, or, where the pauses around
+    // the run turn out four times noisier or more (a loud sound, before any burst told the
+    // noise), half theirs (a pause point may catch a pulse the run missed); then the run is
+    // found again.
+    float noise = r.noise;
+    auto pause_noise = [&](int run_first, int run_last) {
+        float around[max_grid_points];
+        float power = 0.f;
+        int count = 0;
+        for (int k : {run_first - 3, run_first - 2, run_last + 2, run_last + 3}) {
+            if (k < 0 || k >= f.points) continue;
+            grid_responses(h, f.centre0, f.period, k, k, 1.f, around);
+            power += around[k] * around[k] / static_cast<float>(f.period);
+            ++count;
+        }
+        return count > 0 ? std::sqrt(power / static_cast<float>(count)) : 0.f;
+    };
+    f.noise = noise;
+    float noise2 = noise * noise;
     const float spread2 = (level_spread * f.level) * (level_spread * f.level);
     auto score = [&](int from, int to) {
         for (int k = from; k <= to; ++k) {
@@ -292,12 +315,37 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         lo = std::min(lo, want_lo);
         hi = std::max(hi, want_hi);
     }
+    if (const float local = pause_noise(f.first, f.last); local > 4.f * noise) {
+        noise = 0.5f * local;
+        f.noise = noise;
+        noise2 = noise * noise;
+        score(lo, hi);
+        int a0 = 0, a1 = -1;
+        f.score = first_run(f.z + lo, hi - lo + 1, clear_score, a0, a1);
+        if (f.score <= 0.f) return f;
+        f.first = lo + a0;
+        f.last = lo + a1;
+    }
     f.found = true;
     if (f.first == 0) {
         // The window cut the run: do pulses go on before it (a longer sound, not a burst)?
         float before[1];
         grid_responses(h, f.centre0 - f.period, f.period, 0, 0, sign, before);
         f.continued = before[0] > 0.5f * f.level * static_cast<float>(f.period);
+    }
+    {
+        // Two to four periods after the run a pause has begun: a sound that goes on there,
+        // whatever its phase, is no burst.
+        float early[max_grid_points], late[max_grid_points];
+        const int a = f.last + 2, b = f.last + 4;
+        if (b < max_grid_points) {
+            grid_responses(h, f.centre0 - 0.125 * f.period, f.period, a, b, 1.f, early);
+            grid_responses(h, f.centre0 + 0.125 * f.period, f.period, a, b, 1.f, late);
+            const float loud = 0.7f * f.level * static_cast<float>(f.period);
+            bool all = true;
+            for (int k = a; k <= b; ++k) all = all && std::fabs(early[k]) + std::fabs(late[k]) > loud;
+            f.continued = f.continued || all;
+        }
     }
     for (int k = f.first + 1; k < f.last; ++k) {
         if (f.z[k] < -hole_score) ++f.holes;
@@ -306,7 +354,7 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         // Beyond what noise explains, no pulse of a burst stands far from its level: a click,
         // a dropout's edge or a louder part did that.
         const float len = length[k] > 0.5f ? length[k] : 0.5f;
-        if (std::fabs(amp[k] - f.level) > deviation_share * f.level + 4.f * r.noise / std::sqrt(len)) {
+        if (std::fabs(amp[k] - f.level) > deviation_share * f.level + 4.f * noise / std::sqrt(len)) {
             f.excess = true;
         }
     }

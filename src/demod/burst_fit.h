@@ -54,7 +54,7 @@ struct BurstFit {
     bool excess = false;      // a pulse far from the burst's level (a click, a dropout's edge)
     bool stray = false;       // a clear pulse outside the run, not next to it
     bool stepped = false;     // the steps between half pulses were found where pulses have them
-    bool continued = false;   // the run starts where the window does and pulses go on before it
+    bool continued = false;   // pulses go on before the run or right after it: a longer sound
     float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
     float amplitude[max_grid_points] = {}; // each point's amplitude per sample
     float pause_power = 0.f;  // mean square per sample of the responses in the pauses either side

@@ -585,9 +585,11 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     }
     if (fit.pause_points > 0) {
         // The noise from the pauses either side of the burst.
-        const float share = fit.pause_points / (bursts_ < 8 ? 4.f : 16.f);
+        // Quickly at first, then slowly; a pause that caught a pulse (a misjudged end) must
+        // not lift it much: a burst's say is held to four times the noise known.
+        const float share = fit.pause_points / (bursts_ < 8 ? 8.f : 32.f);
         ++bursts_;
-        const float cap = 16.f * noise_var_;
+        const float cap = (bursts_ < 8 ? 16.f : 4.f) * noise_var_;
         noise_var_ += (std::min(fit.pause_power, cap) - noise_var_) * share;
         // The pauses hold no more noise than the quiet chunks (which may hold some signal).
         noise_var_ = std::min(noise_var_, 2.f * quiet_noise_variance(activity_));
