@@ -114,7 +114,7 @@ HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     const bool count_right = sound_count(f);
     const bool clean = f.holes == 0 && !f.excess && !f.stray;
     const bool in_line =
-        std::fabs(f.period / f.expected - 1.0) <= std::max(period_tolerance, 1.2 * f.spread);
+        std::fabs(f.period / f.expected - 1.0) <= std::max(period_tolerance, 1.5 * f.spread);
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));
     bit.certain = count_right && clean && in_line && sides;
     if (bit.certain) {

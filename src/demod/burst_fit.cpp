@@ -34,6 +34,11 @@ constexpr float coarse_gap_rough = 0.5f;
 constexpr double rough_period = 8.0;
 // How far from the hinted grid a step between half pulses is looked for, in periods.
 constexpr double edge_reach = 0.3;
+// A window whose strongest point is above this share of the level expected is looked at again
+// against that point.
+constexpr float quieter_burst = 0.25f;
+// The least share of the level expected that a run's steps are judged against.
+constexpr float run_level_share = 0.6f;
 // A burst is judged against at least this share of the level expected.
 constexpr float least_level = 0.7f;
 // The first point of a burst scores above this.
@@ -228,7 +233,15 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         if (!(guess > 0.f)) return f;
     }
     int first = 0, last = -1;
-    if (coarse_first_run(envelope, guess, first, last) <= 0.f) return f;
+    if (coarse_first_run(envelope, guess, first, last) <= 0.f) {
+        // Nothing near the level expected: perhaps the level fell at once (a fade reaching the
+        // last 8-bit steps, a dropout): try again against the strongest point of the window.
+        float top = 0.f;
+        for (int k = 0; k < f.points; ++k) top = std::max(top, envelope.at(k));
+        if (!(top > quieter_burst * guess && top < guess)) return f;
+        guess = top;
+        if (coarse_first_run(envelope, guess, first, last) <= 0.f) return f;
+    }
     // The grid moved onto the run's pulses: their centres are where the responses peak (for
     // pulses going low first, where they dip).
     {
@@ -240,10 +253,18 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     // The grid from the steps between the run's half pulses, looked for near the hinted grid
     // (or half a period away: a hint can only be that far off when it has the polarity wrong).
     // Pulses have them; noise, a click, a slow wave cut into steps by 8-bit samples have not.
+    // The steps are judged against the run's own level where it is lower (a fade), though not
+    // much lower than the level expected.
+    float step_level = guess;
+    {
+        int n = 0;
+        for (int k = first; k <= last && n < max_grid_points; ++k) scratch[n++] = envelope.at(k);
+        step_level = std::min(guess, std::max(median(scratch, n), run_level_share * guess));
+    }
     EdgeFit e;
-    if (fit_edges(h, f.centre0, f.period, first, last, sign, guess, edge_reach,
+    if (fit_edges(h, f.centre0, f.period, first, last, sign, step_level, edge_reach,
                   r.period_spread, e) ||
-        fit_edges(h, f.centre0 + half, f.period, first, last, sign, guess, edge_reach,
+        fit_edges(h, f.centre0 + half, f.period, first, last, sign, step_level, edge_reach,
                   r.period_spread, e)) {
         f.centre0 = e.centre;
         f.period = e.period;

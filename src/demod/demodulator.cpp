@@ -444,8 +444,8 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     // Measured between bursts the period is known to about a percent (the edges of square
     // pulses fall on whole samples); from a lone burst, to a few percent; from the search, at
     // low rates, to several.
-    // The search finds the period to about a fifth of a sample.
-    const double searched = std::max(0.025, 0.2 / period_);
+    // The search finds the period to about a third of a sample.
+    const double searched = std::max(0.025, 0.3 / period_);
     r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? searched : 0.025);
     r.noise = std::sqrt(noise_var_);
     r.level = level_;
