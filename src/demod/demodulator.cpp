@@ -26,6 +26,9 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
+// How far the period may be off once it is measured between bursts (a few parts in a thousand,
+// plus what wow changes from one burst to the next).
+constexpr double chained_spread = 0.012;
 constexpr int history_log2 = 15;
 constexpr std::size_t piece_samples = 4096; // working samples per step
 
