@@ -292,14 +292,24 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     // noise), half theirs (a pause point may catch a pulse the run missed); then the run is
     // found again.
     float noise = r.noise;
+    // The straight responses two and three periods out from a run, in its pauses: the noise
+    // there, and a stray pulse (below).
+    float linear[max_grid_points];
+    int linear_first = -1, linear_last = -1;
+    auto pause_responses = [&](int run_first, int run_last) {
+        if (run_first == linear_first && run_last == linear_last) return;
+        linear_first = run_first;
+        linear_last = run_last;
+        grid_responses(h, f.centre0, f.period, std::max(0, run_first - 3), run_first - 2, 1.f, linear);
+        grid_responses(h, f.centre0, f.period, run_last + 2, std::min(f.points - 1, run_last + 3), 1.f, linear);
+    };
     auto pause_noise = [&](int run_first, int run_last) {
-        float around[max_grid_points];
+        pause_responses(run_first, run_last);
         float power = 0.f;
         int count = 0;
         for (int k : {run_first - 3, run_first - 2, run_last + 2, run_last + 3}) {
             if (k < 0 || k >= f.points) continue;
-            grid_responses(h, f.centre0, f.period, k, k, 1.f, around);
-            power += around[k] * around[k] / static_cast<float>(f.period);
+            power += linear[k] * linear[k] / static_cast<float>(f.period);
             ++count;
         }
         return count > 0 ? std::sqrt(power / static_cast<float>(count)) : 0.f;
@@ -382,10 +392,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     // Two and three periods out, in the pauses, nothing should be: a pulse there is a stray,
     // and the straight responses there are the noise (at points the burst chose, not the
     // noise).
-    float linear[max_grid_points];
     const int before = std::max(lo, f.first - 3), after = std::min(hi, f.last + 3);
-    grid_responses(h, f.centre0, f.period, before, f.first - 2, 1.f, linear);
-    grid_responses(h, f.centre0, f.period, f.last + 2, after, 1.f, linear);
+    pause_responses(f.first, f.last);
     float power = 0.f;
     for (int k = before; k <= after; ++k) {
         if (k >= f.first - 1 && k <= f.last + 1) continue;

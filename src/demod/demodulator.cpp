@@ -345,12 +345,24 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
     auto half = std::max<int64_t>(1, static_cast<int64_t>(0.5 * period_ + 0.5));
     auto window = static_cast<float>(2 * half);
     double period_used = period_;
+    // The thresholds change only with the period, the noise and the level (at a fit).
+    float noise_used = noise_var_, level_used = level_;
+    auto thresholds = [&](float& on, float& off) {
+        const float noise = std::sqrt(noise_var_ / window);
+        on = std::max(on_noise * noise, on_level * level_);
+        off = std::max(off_noise * noise, off_level * level_);
+    };
+    float on, off;
+    thresholds(on, off);
     while (lattice_pos_ < until && have_period_) {
-        if (period_ != period_used) {
+        if (period_ != period_used || noise_var_ != noise_used || level_ != level_used) {
             period_used = period_;
+            noise_used = noise_var_;
+            level_used = level_;
             stride = 0.25 * period_;
             half = std::max<int64_t>(1, static_cast<int64_t>(0.5 * period_ + 0.5));
             window = static_cast<float>(2 * half);
+            thresholds(on, off);
         }
         const auto t = static_cast<int64_t>(lattice_pos_ + 0.5); // positions are positive
         const auto m = static_cast<float>(static_cast<int32_t>(
@@ -362,9 +374,6 @@ void DemodulatorState::run_lattice(double until, Heard& out) {
         const float envelope = (std::fabs(lattice_m_[0] - lattice_m_[2]) +
                                 std::fabs(lattice_m_[1] - lattice_m_[3])) /
                                (2.f * window);
-        const float noise = std::sqrt(noise_var_ / window);
-        const float on = std::max(on_noise * noise, on_level * level_);
-        const float off = std::max(off_noise * noise, off_level * level_);
         if (in_tone_) {
             // Waiting for a long sound to end.
             tone_end_ = lattice_pos_;

@@ -38,12 +38,18 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         int64_t best = middle;
         float best_value, left, right;
         bool flank = false;
-        if (reach <= 3) {
+        if (reach <= 3 && width <= 4) {
+            // The running sums the steps need, each read once.
+            uint32_t sums[2 * (3 + 4) + 1];
+            const int64_t from = middle - reach - width;
+            for (int i = 0; i < 2 * (reach + width) + 1; ++i) sums[i] = h.sum_before(from + i);
             float values[7];
             const int count = 2 * reach + 1;
             int at = 0;
             for (int i = 0; i < count; ++i) {
-                values[i] = value(middle - reach + i);
+                const uint32_t twice = sums[i + width] + sums[i + width];
+                values[i] = direction * static_cast<float>(static_cast<int32_t>(
+                                            sums[i + 2 * width] - twice + sums[i]));
                 if (values[i] > values[at]) at = i;
             }
             best = middle - reach + at;
@@ -77,9 +83,9 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
         // either side; a third of it lost is the most noise may take.
         if (flank || !(best_value > 1.3f * level * static_cast<float>(width))) continue;
         // Between samples: a parabola through the peak and its neighbours.
-        double offset = 0.0;
+        float offset = 0.f;
         const float curve = left - 2.f * best_value + right;
-        if (curve < 0.f) offset = std::max(-0.5, std::min(0.5, 0.5 * (left - right) / curve));
+        if (curve < 0.f) offset = std::max(-0.5f, std::min(0.5f, 0.5f * (left - right) / curve));
         index[n] = 2 * first + j;
         where[n] = static_cast<double>(best) + offset;
         ++n;
