@@ -102,6 +102,14 @@ bool sound_count(const BurstFit& f) {
     return pulses == zero_pulses || pulses == one_pulses;
 }
 
+namespace {
+
+bool clean_burst(const BurstFit& f) { return f.holes == 0 && !f.excess && !f.stray; }
+
+} // namespace
+
+bool sound_burst(const BurstFit& f) { return sound_count(f) && clean_burst(f); }
+
 HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     HeardBit bit;
     const int pulses = f.pulses();
@@ -112,7 +120,7 @@ HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     bit.value = pulses >= 7 ? 1 : 0;
     bit.after_pause = start.join == Join::regular;
     const bool count_right = sound_count(f);
-    const bool clean = f.holes == 0 && !f.excess && !f.stray;
+    const bool clean = clean_burst(f);
     const bool in_line =
         std::fabs(f.period / f.expected - 1.0) <= std::max(period_tolerance, 1.5 * f.spread);
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));

@@ -27,8 +27,8 @@ enum class Join : uint8_t {
 };
 
 /// One side of a burst: how it meets its neighbour, and whether that neighbour is itself a
-/// sound bit (4 or 9 pulses): a regular pause to a damaged burst is weaker evidence, and a run
-/// of bursts that are all odd says the demodulator has the wrong period.
+/// sound burst (4 or 9 pulses, clean): a regular pause to a damaged or doubtful burst is weaker
+/// evidence, and a run of bursts that are all odd says the demodulator has the wrong period.
 struct Side {
     Join join = Join::none;
     bool sound = false;
@@ -53,6 +53,10 @@ void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after);
 
 /// True when a burst has the pulses of a bit, 4 or 9.
 bool sound_count(const BurstFit& fit);
+
+/// True when a burst's ends can vouch for its neighbours': the pulses of a bit, and clean
+/// (no hole, no pulse far off its level, no stray).
+bool sound_burst(const BurstFit& fit);
 
 /// The bit a fitted burst stands for. `start` and `end` say how its sides meet their
 /// neighbours; its own period must be close to the one expected; `frames` is input frames per

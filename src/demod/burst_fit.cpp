@@ -15,6 +15,8 @@ constexpr float level_spread = 0.08f;
 // A point inside the run scoring below minus this is a hole; one outside it scoring above this
 // is a stray pulse.
 constexpr float hole_score = 2.5f;
+// A pulse's straight response is at least this share of the level times the period.
+constexpr float flat_share = 0.15f;
 constexpr float stray_score = 2.5f;
 // Before the grid is placed, a point's envelope says whether it holds a pulse: above this share
 // of the expected level (noise alone reaches about a fifth of it at the noise the demodulator
@@ -378,8 +380,26 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
             f.continued = f.continued || all;
         }
     }
+    // A hole: a point well below the level inside the run. Where the pauses' noise was taken
+    // over, it is judged against the noise known as well: a gap that the pauses' noise hides (a
+    // pause between two bursts too close, where a hum or something else makes the pauses loud)
+    // is still a gap.
+    const float known2 = r.noise_known ? r.noise * r.noise : noise2;
     for (int k = f.first + 1; k < f.last; ++k) {
-        if (f.z[k] < -hole_score) ++f.holes;
+        const float len = length[k] > 0.5f ? length[k] : 0.5f;
+        const float known_z = (amp[k] - 0.5f * f.level) / std::sqrt(known2 / len + spread2);
+        if (f.z[k] < -hole_score || known_z < -hole_score) ++f.holes;
+    }
+    {
+        // A point whose straight response is small holds no pulse, whatever its samples cut by
+        // the edges say against a baseline gone wrong (a pause far from the silence level
+        // measured, under a hum or an offset): a hole, at the ends too.
+        float straight[max_grid_points];
+        grid_responses(h, f.centre0, f.period, f.first, f.last, sign, straight);
+        const float least = flat_share * f.level * static_cast<float>(f.period);
+        for (int k = f.first; k <= f.last; ++k) {
+            if (straight[k] < least && !(f.z[k] < -hole_score && k > f.first && k < f.last)) ++f.holes;
+        }
     }
     for (int k = f.first; k <= f.last; ++k) {
         // Beyond what noise explains, no pulse of a burst stands far from its level: a click,

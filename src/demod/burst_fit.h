@@ -36,6 +36,7 @@ struct FitRequest {
     int polarity = 1;     // 1: pulses go high first; -1: low first
     float noise = 0.f;    // the noise's standard deviation per working sample
     float level = 0.f;    // the pulses' amplitude expected, 0 when unknown
+    bool noise_known = false; // `noise` measured in the pauses of enough bursts
 };
 
 struct BurstFit {

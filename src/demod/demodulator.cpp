@@ -176,7 +176,7 @@ class DemodulatorState {
     };
     Waiting waiting_[2];
     int waiting_count_ = 0;
-    bool before_sound_ = false; // the burst emitted last had 4 or 9 pulses
+    bool before_sound_ = false; // the burst emitted last was sound (4 or 9 pulses, clean)
 
     // The noise stretch being gathered.
     bool noise_open_ = false;
@@ -460,6 +460,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     const double searched = std::max(0.025, 0.3 / period_);
     r.period_spread = last_measured_ > 0.0 ? chained_spread : (bursts_ < 3 ? searched : 0.025);
     r.noise = std::sqrt(noise_var_);
+    r.noise_known = bursts_ >= 8;
     r.level = level_;
     vote_ = 0.f;
     if (polarity_ != 0) {
@@ -708,8 +709,8 @@ void DemodulatorState::emit_waiting(Heard& out) {
     if (waiting_count_ == 0) return;
     const Waiting& w = waiting_[0];
     const Side start{w.start, before_sound_};
-    const Side end{w.end, waiting_count_ > 1 && sound_count(waiting_[1].fit)};
-    before_sound_ = sound_count(w.fit);
+    const Side end{w.end, waiting_count_ > 1 && sound_burst(waiting_[1].fit)};
+    before_sound_ = sound_burst(w.fit);
     if (w.fit.first <= w.fit.last) out.bits.push_back(decide_bit(w.fit, start, end, factor_));
     if (waiting_count_ > 1) waiting_[0] = waiting_[1];
     --waiting_count_;
