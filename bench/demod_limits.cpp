@@ -49,13 +49,19 @@ void count(const TrialResult& r) {
 }
 
 // True when every program recorded with `settings` comes back perfect.
-bool level_passes(const Options& o, SynthSettings settings, SampleFormat format, double gain) {
+// With `unipolar`, square unipolar bursts of as many random bits (high, then silence; the
+// settings' rate, amplitude, noise and inversion only) stand in for the program.
+bool level_passes(const Options& o, SynthSettings settings, SampleFormat format, double gain,
+                  bool unipolar = false) {
     bool all = true;
     for (int p = 0; p < o.programs; ++p) {
         settings.seed = static_cast<uint64_t>(p + 1);
-        const std::vector<uint8_t> bytes =
-            random_tape_bytes(o.bytes, static_cast<uint64_t>(p + 1) * 1000 + settings.rate);
-        const Recording rec = synth_recording(settings, bytes, format, gain);
+        const uint64_t bytes_seed = static_cast<uint64_t>(p + 1) * 1000 + settings.rate;
+        const Recording rec =
+            unipolar ? burst_recording(settings.rate, random_bursts(8 * o.bytes, 0.0, bytes_seed),
+                                       (settings.invert ? -1 : 1) * settings.amplitude,
+                                       settings.noise, settings.seed, settings.lead_ms, 0.0)
+                     : synth_recording(settings, random_tape_bytes(o.bytes, bytes_seed), format, gain);
         const TrialResult r = compare_bits(rec.bits, demodulate(rec).bits);
         count(r);
         if (r.wrong_certain > 0) {
@@ -75,6 +81,7 @@ struct Walk {
     std::function<void(SynthSettings&, double)> apply;
     SampleFormat format = SampleFormat::u8;
     bool level_in_db = false; // the level is dB below full scale, applied after synthesis
+    bool unipolar = false;    // unipolar square bursts instead of a synthesised program
 };
 
 // The last level before the first that fails ("-" when the first fails, or the last walked
@@ -92,7 +99,7 @@ std::string walk_limit(const Options& o, const Walk& w, int rate) {
         s.trail_ms = 200;
         w.apply(s, level);
         const double gain = w.level_in_db ? std::pow(10.0, -level / 20.0) * 128.0 / s.amplitude : 1.0;
-        const bool ok = level_passes(o, s, w.format, gain);
+        const bool ok = level_passes(o, s, w.format, gain, w.unipolar);
         std::snprintf(text, sizeof text, "%g", level);
         if (ok && !failed) last_good = text;
         if (ok && failed) passed_again = true;
@@ -154,6 +161,17 @@ void run_table(const Options& o) {
                          s.noise = v;
                          s.invert = true;
                      }});
+    Walk unipolar{"unipolar, noise RMS", range(8, 120, 4),
+                  [](SynthSettings& s, double v) { s.noise = v; }};
+    unipolar.unipolar = true;
+    walks.push_back(unipolar);
+    Walk unipolar_inverted{"unipolar inverted, noise RMS", range(8, 120, 4),
+                           [](SynthSettings& s, double v) {
+                               s.noise = v;
+                               s.invert = true;
+                           }};
+    unipolar_inverted.unipolar = true;
+    walks.push_back(unipolar_inverted);
 
     std::printf("%-32s", "impairment");
     for (int rate : rates) std::printf(" %8d", rate);
@@ -252,6 +270,8 @@ struct Probe {
     long bytes_seed = -1; // the walk's program seeds: (p + 1) * 1000 + rate for program p
     int first_trial = 0;
     long noise_seed = 0;
+    bool bursts = false; // square bursts made here (see --low) instead of a synthesised program
+    double low = -1.0;   // their low halves' level, a share of the amplitude
 };
 
 int run_probe(Probe& p) {
@@ -263,7 +283,11 @@ int run_probe(Probe& p) {
                                   ? static_cast<uint64_t>(p.bytes_seed + t * 1000)
                                   : static_cast<uint64_t>(t + 1);
         const std::vector<uint8_t> bytes = random_tape_bytes(p.size, seed);
-        const Recording rec = synth_recording(p.settings, bytes, p.format);
+        const Recording rec =
+            p.bursts ? burst_recording(p.settings.rate, random_bursts(p.size * 8, 0.0, seed),
+                                       (p.settings.invert ? -1 : 1) * p.settings.amplitude,
+                                       p.settings.noise, p.settings.seed, p.settings.lead_ms, p.low)
+                     : synth_recording(p.settings, bytes, p.format);
         const Heard heard = demodulate(rec);
         const TrialResult r = compare_bits(rec.bits, heard.bits);
         perfect += r.perfect();
@@ -342,6 +366,10 @@ bool parse_probe(int argc, char** argv, Probe& p) {
         else if (a == "--from-trial") p.first_trial = static_cast<int>(num()) - 1;
         else if (a == "--noise-seed") p.noise_seed = static_cast<long>(num());
         else if (a == "--trail") s.trail_ms = num();
+        else if (a == "--low") {
+            p.bursts = true;
+            p.low = num();
+        }
         else if (a == "--shape") {
             ++i;
             s.shape = std::strcmp(v, "sine") == 0   ? PulseShape::sine

@@ -64,7 +64,7 @@ Recording synth_recording(const SynthSettings& settings, const std::vector<uint8
 }
 
 Recording burst_recording(int rate, const std::vector<int>& pulses, double amplitude,
-                          double noise, uint64_t seed, double lead_ms) {
+                          double noise, uint64_t seed, double lead_ms, double low) {
     Recording r;
     r.rate = rate;
     std::vector<double> samples;
@@ -82,7 +82,7 @@ Recording burst_recording(int rate, const std::vector<int>& pulses, double ampli
             clock += pulse_high_us;
             hold(clock, amplitude);
             clock += pulse_low_us;
-            hold(clock, -amplitude);
+            hold(clock, low * amplitude);
         }
         b.end = boundary_sample(clock, rate);
         r.bits.push_back(b);

@@ -34,9 +34,10 @@ Recording synth_recording(const SynthSettings& settings, const std::vector<uint8
 
 /// Square bursts with the given pulse counts (4 and 9 are bits, anything else is damage), each
 /// followed by the usual pause, after `lead_ms` of silence; `amplitude` and the RMS of white
-/// `noise` in 8-bit steps; stored as 8-bit samples.
+/// `noise` in 8-bit steps; stored as 8-bit samples. The low half of each pulse lies at `low`
+/// times the amplitude: -1 for the usual pulses, 0 for unipolar ones (high, then silence).
 Recording burst_recording(int rate, const std::vector<int>& pulses, double amplitude,
-                          double noise, uint64_t seed, double lead_ms = 20.0);
+                          double noise, uint64_t seed, double lead_ms = 20.0, double low = -1.0);
 
 /// A random stream of `count` bursts: mostly bits (4 or 9 pulses), and with probability
 /// `damaged` one of 1, 2, 3, 5, 6, 7, 8, 10 or 11 pulses instead.

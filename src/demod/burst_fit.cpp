@@ -39,6 +39,8 @@ constexpr double edge_reach = 0.3;
 // A window whose strongest point is above this share of the level expected is looked at again
 // against that point.
 constexpr float quieter_burst = 0.25f;
+// With no level known, the level guessed is this share of the window's strongest point.
+constexpr float unknown_level_share = 0.75f;
 // The least share of the level expected that a run's steps are judged against.
 constexpr float run_level_share = 0.6f;
 // A burst is judged against at least this share of the level expected.
@@ -230,8 +232,10 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     float guess = r.level;
     CoarseEnvelope envelope{h, f, amp, {}, {}, 0};
     if (!(guess > 0.f)) {
-        // No level known yet: the strongest point of the window.
+        // No level known yet: part of the strongest point of the window (a burst's first pulse
+        // can stand out, a step from the silence added to it, and the burst before be weaker).
         for (int k = 0; k < f.points; ++k) guess = std::max(guess, envelope.at(k));
+        guess *= unknown_level_share;
         if (!(guess > 0.f)) return f;
     }
     int first = 0, last = -1;

@@ -478,13 +478,15 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     const float vote = edge_sharpness(high_first) - edge_sharpness(low_first);
     // The vote counts once the burst is taken (see take_fit): noise must not settle it.
     vote_ = high_first.found && low_first.found ? std::max(-1.f, std::min(1.f, vote)) : 0.f;
-    // Unsettled, the votes decide once they lean clearly, the burst's own vote before that, a
-    // close call going the way they lean: a recording whose pulses look the same either way
-    // (unipolar, or clipped on one side) must keep one grid, or its pauses look half a period
-    // off.
     if (!low_first.found) return high_first;
     if (!high_first.found) return low_first;
-    // The previous burst's pause tells: the wrong polarity puts the grid half a period off.
+    // Unsettled, the votes decide once they lean clearly; else the previous burst's pause tells
+    // (the wrong polarity puts the grid half a period off: a recording whose pulses look the
+    // same either way, unipolar or clipped on one side, must keep one grid); else this burst's
+    // vote, a close call going the way the votes lean.
+    if (std::fabs(polarity_votes_) >= polarity_leaning) {
+        return polarity_votes_ > 0.f ? high_first : low_first;
+    }
     if (waiting_count_ > 0) {
         const BurstFit& before = waiting_[waiting_count_ - 1].fit;
         auto off = [&](const BurstFit& f) {
@@ -497,10 +499,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
         if (high_off < 0.2 && low_off > 0.3) return high_first;
         if (low_off < 0.2 && high_off > 0.3) return low_first;
     }
-    if (std::fabs(polarity_votes_) >= polarity_leaning) {
-        return polarity_votes_ > 0.f ? high_first : low_first;
-    }
-    const float lean = polarity_votes_ >= 0.f ? 0.25f : -0.25f;
+    const float lean = polarity_votes_ > 0.f ? 0.25f : (polarity_votes_ < 0.f ? -0.25f : 0.f);
     return vote + lean >= 0.f ? high_first : low_first;
 }
 
@@ -588,12 +587,12 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         if (polarity_votes_ < -polarity_settled) polarity_ = -1;
         if (polarity_ == 0 && polarity_bursts_ >= polarity_patience) {
             polarity_ = polarity_votes_ >= 0.f ? 1 : -1;
-        }
-        // A burst of 4 or 9 pulses on the other polarity: pulses that fit either way (one half
-        // clipped away, or unipolar). Keep the grid the bursts are on, or the next pause looks
-        // half a period off.
-        if (polarity_ != 0 && fit.polarity != polarity_ && (fit.pulses() == 4 || fit.pulses() == 9)) {
-            polarity_ = fit.polarity;
+            // Votes that lean neither way after so many bursts: pulses that fit either way (one
+            // half clipped away, or unipolar). A burst of 4 or 9 pulses on the other polarity
+            // keeps the grid the bursts are on, or the next pause looks half a period off.
+            if (fit.polarity != polarity_ && (fit.pulses() == 4 || fit.pulses() == 9)) {
+                polarity_ = fit.polarity;
+            }
         }
     }
     if (fit.pause_points > 0) {

@@ -108,6 +108,20 @@ TEST(Demodulator, BlocksOfAnySizeHearTheSame) {
     }
 }
 
+// Pulses other programs make: unipolar ones (high, then silence), either way up.
+TEST(Demodulator, UnipolarPulsesComeBack) {
+    for (int rate : {22050, 48000}) {
+        for (double amplitude : {100.0, -100.0}) {
+            const auto seed = static_cast<uint64_t>(rate);
+            const Recording r = burst_recording(rate, random_bursts(1500, 0.0, seed), amplitude,
+                                                4.0, seed, 100.0, 0.0);
+            const TrialResult t = compare_bits(r.bits, demodulate(r).bits);
+            EXPECT_TRUE(t.perfect()) << "rate " << rate << ", amplitude " << amplitude << ": "
+                                     << describe(t);
+        }
+    }
+}
+
 // Bursts of the wrong count (1, 2, 3, 5, 6, 7, 8, 10, 11 pulses), clicks, and dropouts that cut
 // bursts, at several rates and noise levels: no certain bit where there is no right value, no
 // certain bit with a wrong one.
