@@ -24,6 +24,8 @@ constexpr float stray_score = 2.5f;
 constexpr float coarse_pulse = 0.45f;
 constexpr float coarse_clear = 0.25f;
 constexpr float coarse_alone = 0.5f;
+// Or three points in a row this far above the share for a pulse.
+constexpr float coarse_row = 0.1f;
 // A point whose envelope is below this share of the level holds no pulse, whatever its
 // neighbours; nor does a weak one (below the second share) that with the next two stays below
 // the third share on average: a pause, whose noise can lift a point or two.
@@ -173,13 +175,18 @@ float coarse_first_run(CoarseEnvelope& g, float guess, int& first, int& last) {
                    3.f * (g.fit.period < rough_period ? coarse_gap_rough : coarse_gap) * guess;
     };
     // A burst starts at a clearly positive point with a pulse after it, or a strong one alone
-    // (a stray pulse): noise lifts a lone point now and then.
+    // (a stray pulse): noise lifts a lone point now and then; or at three positive points in
+    // a row (a burst weaker than the level expected, one side clipped by a hum).
+    auto starts = [&](int k) {
+        if (score(k) > coarse_clear &&
+            ((k + 1 < count && score(k + 1) > 0.f) || score(k) > coarse_alone)) {
+            return true;
+        }
+        return k + 2 < count && score(k) > coarse_row && score(k + 1) > coarse_row &&
+               score(k + 2) > coarse_row;
+    };
     int start = 0;
-    while (start < count &&
-           !(score(start) > coarse_clear &&
-             ((start + 1 < count && score(start + 1) > 0.f) || score(start) > coarse_alone))) {
-        ++start;
-    }
+    while (start < count && !starts(start)) ++start;
     if (start == count) return 0.f;
     int end = start;
     while (end + 1 < count && !ends_at(end + 1, 1)) ++end;

@@ -52,6 +52,8 @@ constexpr double lost_after_s = 0.04;
 constexpr int max_burst_pulses = 15;
 // Rejected bursts in a row after which the period is searched again.
 constexpr int failures_to_search = 4;
+// Bursts in a row without a tape's rhythm before the period is searched again.
+constexpr int unsound_to_search = 12;
 // The usual gap between two bursts' facing pulse centres, in periods: 150 + 1300 + 150 us.
 constexpr double usual_gap_periods = 16.0 / 3.0;
 // The lattice's thresholds: the envelope against the noise and against the pulses' level.
@@ -96,6 +98,7 @@ class DemodulatorState {
     void failures();
     BurstFit fit_candidate(double from, double to, double centre);
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
+    void note_rhythm(bool sound, double at);
     void emit_waiting(Heard& out);
     void note_gap(double gap);
     void follow_speed(const BurstFit& before, const BurstFit& after);
@@ -142,6 +145,7 @@ class DemodulatorState {
     int polarity_bursts_ = 0; // bursts that voted
     float noise_var_ = 0.f; // per working sample
     int bursts_ = 0;        // bursts that measured the noise
+    int unsound_ = 0;       // bursts in a row not joined soundly to the one before
     float level_ = 0.f;     // the pulses' amplitude per working sample
     double usual_gap_ = usual_gap_periods;
     double gaps_[9] = {};  // the last ordinary gaps, a ring
@@ -499,7 +503,8 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
         if (high_off < 0.2 && low_off > 0.3) return high_first;
         if (low_off < 0.2 && high_off > 0.3) return low_first;
     }
-    const float lean = polarity_votes_ > 0.f ? 0.25f : (polarity_votes_ < 0.f ? -0.25f : 0.f);
+    // With no votes yet, a close call goes the usual way up (pulses going high first).
+    const float lean = polarity_votes_ > 0.f ? 0.25f : (polarity_votes_ < 0.f ? -0.25f : 0.1f);
     return vote + lean >= 0.f ? high_first : low_first;
 }
 
@@ -569,10 +574,13 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     }
     if (fit.pulses() <= 2) {
         // A pulse or two alone must stand out clearly, and be as loud as bursts heard before:
-        // noise and a hum cut into 8-bit steps make such blips now and then.
-        if (!(level_ > 0.f) || fit.level < 0.5f * level_) return;
-        for (int k = fit.first; k <= fit.last; ++k) {
-            if (fit.z[k] < lone_pulse_score) return;
+        // noise and a hum cut into 8-bit steps make such blips now and then. With no burst
+        // yet to confirm the period, such blips say it may be wrong.
+        bool lone = level_ > 0.f && fit.level >= 0.5f * level_;
+        for (int k = fit.first; k <= fit.last && lone; ++k) lone = fit.z[k] >= lone_pulse_score;
+        if (!lone) {
+            if (!confirmed_) failures();
+            return;
         }
     }
     accepted_ = true;
@@ -637,12 +645,30 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         added.fit.first -= link.move_start;
         added.start = start;
         added.end = Join::none;
+        note_rhythm(link.join == Join::regular && sound_count(before.fit), first);
         return;
     }
     Waiting& added = waiting_[waiting_count_++];
     added.fit = fit;
     added.start = start;
     added.end = Join::none;
+    note_rhythm(false, first);
+}
+
+void DemodulatorState::note_rhythm(bool sound, double at) {
+    // Bursts of 4 or 9 pulses joined by ordinary pauses are a tape's rhythm. Many bursts in a
+    // row without it say the period is wrong (a hum cut into 8-bit steps can pass for pulses
+    // at the start): it is searched again, and the polarity those bursts chose forgotten.
+    if (sound) {
+        unsound_ = 0;
+    } else if (++unsound_ >= unsound_to_search) {
+        unsound_ = 0;
+        polarity_ = 0;
+        polarity_votes_ = 0.f;
+        polarity_bursts_ = 0;
+        have_period_ = false;
+        next_acquire_ = static_cast<int64_t>(at - 2.0 * period_);
+    }
 }
 
 void DemodulatorState::follow_speed(const BurstFit& before, const BurstFit& after) {
