@@ -370,6 +370,16 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         f.first = lo + a0;
         f.last = lo + a1;
     }
+    // A point whose straight response is small holds no pulse, whatever its samples cut by the
+    // edges say against a baseline gone wrong (a pause far from the silence level measured,
+    // under a hum or an offset) or a tape's ringing: the run ends before it, and inside the
+    // run it is a hole (below).
+    float straight[max_grid_points];
+    grid_responses(h, f.centre0, f.period, f.first, f.last, sign, straight);
+    const float least = flat_share * f.level * static_cast<float>(f.period);
+    while (f.first <= f.last && straight[f.first] < least) ++f.first;
+    while (f.last >= f.first && straight[f.last] < least) --f.last;
+    if (f.first > f.last) return f;
     f.found = true;
     if (f.first == 0) {
         // The window cut the run: do pulses go on before it (a longer sound, not a burst)?
@@ -396,21 +406,15 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
     // pause between two bursts too close, where a hum or something else makes the pauses loud)
     // is still a gap.
     const float known2 = r.noise_known ? r.noise * r.noise : noise2;
-    for (int k = f.first + 1; k < f.last; ++k) {
+    auto known_z = [&](int k) {
         const float len = length[k] > 0.5f ? length[k] : 0.5f;
-        const float known_z = (amp[k] - 0.5f * f.level) / std::sqrt(known2 / len + spread2);
-        if (f.z[k] < -hole_score || known_z < -hole_score) ++f.holes;
+        return (amp[k] - 0.5f * f.level) / std::sqrt(known2 / len + spread2);
+    };
+    for (int k = f.first + 1; k < f.last; ++k) {
+        if (f.z[k] < -hole_score || known_z(k) < -hole_score) ++f.holes;
     }
-    {
-        // A point whose straight response is small holds no pulse, whatever its samples cut by
-        // the edges say against a baseline gone wrong (a pause far from the silence level
-        // measured, under a hum or an offset): a hole, at the ends too.
-        float straight[max_grid_points];
-        grid_responses(h, f.centre0, f.period, f.first, f.last, sign, straight);
-        const float least = flat_share * f.level * static_cast<float>(f.period);
-        for (int k = f.first; k <= f.last; ++k) {
-            if (straight[k] < least && !(f.z[k] < -hole_score && k > f.first && k < f.last)) ++f.holes;
-        }
+    for (int k = f.first + 1; k < f.last; ++k) {
+        if (straight[k] < least && !(f.z[k] < -hole_score || known_z(k) < -hole_score)) ++f.holes;
     }
     for (int k = f.first; k <= f.last; ++k) {
         // Beyond what noise explains, no pulse of a burst stands far from its level: a click,

@@ -177,6 +177,7 @@ class DemodulatorState {
         BurstFit fit;
         Join start = Join::none; // how its start meets the burst before
         Join end = Join::none;   // how its end meets the next
+        bool first = false;      // the first burst since the period was searched
     };
     Waiting waiting_[2];
     int waiting_count_ = 0;
@@ -584,6 +585,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         }
     }
     accepted_ = true;
+    const bool was_confirmed = confirmed_;
     confirmed_ = true;
     failures_ = 0;
     if (polarity_ == 0) {
@@ -645,6 +647,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         added.fit.first -= link.move_start;
         added.start = start;
         added.end = Join::none;
+        added.first = !was_confirmed;
         note_rhythm(link.join == Join::regular && sound_count(before.fit), first);
         return;
     }
@@ -652,6 +655,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     added.fit = fit;
     added.start = start;
     added.end = Join::none;
+    added.first = !was_confirmed;
     note_rhythm(false, first);
 }
 
@@ -732,7 +736,11 @@ void DemodulatorState::emit_waiting(Heard& out) {
     // The first waiting burst: its neighbours' counts are final, the one before it emitted,
     // the one after it waiting.
     if (waiting_count_ == 0) return;
-    const Waiting& w = waiting_[0];
+    Waiting& w = waiting_[0];
+    // The first burst after a search was fitted with the period the search found, which may
+    // be some percent off (tape-shaped pulses ring): its period is judged against the next
+    // burst's.
+    if (w.first && waiting_count_ > 1) w.fit.expected = waiting_[1].fit.period;
     const Side start{w.start, before_sound_};
     const Side end{w.end, waiting_count_ > 1 && sound_burst(waiting_[1].fit)};
     before_sound_ = sound_burst(w.fit);
