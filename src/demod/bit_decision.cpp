@@ -92,11 +92,6 @@ PauseLink link_pause(const BurstFit& before, const BurstFit& after, double perio
     return link;
 }
 
-void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after) {
-    before.last += link.move_end;
-    after.first -= link.move_start;
-}
-
 bool sound_count(const BurstFit& f) {
     const int pulses = f.pulses();
     return pulses == zero_pulses || pulses == one_pulses;

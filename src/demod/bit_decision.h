@@ -48,9 +48,6 @@ struct PauseLink {
 PauseLink link_pause(const BurstFit& before, const BurstFit& after, double period,
                      double usual_gap, double long_gap);
 
-/// Applies a link's moves to the two bursts' runs.
-void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after);
-
 /// True when a burst has the pulses of a bit, 4 or 9.
 bool sound_count(const BurstFit& fit);
 

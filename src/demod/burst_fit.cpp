@@ -25,7 +25,7 @@ constexpr float coarse_pulse = 0.45f;
 constexpr float coarse_clear = 0.25f;
 constexpr float coarse_alone = 0.5f;
 // Or three points in a row this far above the share for a pulse.
-constexpr float coarse_row = 0.1f;
+constexpr float coarse_row = 0.f;
 // A point whose envelope is below this share of the level holds no pulse, whatever its
 // neighbours; nor does a weak one (below the second share) that with the next two stays below
 // the third share on average: a pause, whose noise can lift a point or two.
@@ -43,10 +43,13 @@ constexpr double edge_reach = 0.3;
 constexpr float quieter_burst = 0.25f;
 // With no level known, the level guessed is this share of the window's strongest point.
 constexpr float unknown_level_share = 0.75f;
+// A run of three or more found against this share of the level expected, before a run found
+// late in the window, is the burst.
+constexpr float weaker_burst = 0.65f;
 // The least share of the level expected that a run's steps are judged against.
 constexpr float run_level_share = 0.6f;
 // A burst is judged against at least this share of the level expected.
-constexpr float least_level = 0.7f;
+constexpr float least_level = 0.55f;
 // The first point of a burst scores above this.
 constexpr float clear_score = 1.f;
 // A point more than this share of the burst's level above or below it (beyond the noise) is
@@ -254,6 +257,24 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         if (!(top > quieter_burst * guess && top < guess)) return f;
         guess = top;
         if (coarse_first_run(envelope, guess, first, last) <= 0.f) return f;
+    }
+    if (r.onset > 0.0 && r.level > 0.f) {
+        // A run found well after the onset, or a pulse or two alone: the burst's pulses may be
+        // weaker than the level expected (a fade reaching the last 8-bit steps halves it at
+        // once, and a burst may begin at the old level). Three of them or more against a lower
+        // level, before the run found or around it, are the burst.
+        const int onset = static_cast<int>(std::ceil((r.onset - f.centre0) / f.period));
+        const bool late = first > onset + 2, short_run = last - first <= 1;
+        int weak_first = 0, weak_last = -1;
+        if ((late || short_run) &&
+            coarse_first_run(envelope, weaker_burst * guess, weak_first, weak_last) > 0.f &&
+            weak_last - weak_first >= 2 &&
+            ((late && weak_last < first - 1) ||
+             (short_run && weak_first <= first && weak_last >= last + 2))) {
+            first = weak_first;
+            last = weak_last;
+            guess *= weaker_burst;
+        }
     }
     // The grid moved onto the run's pulses: their centres are where the responses peak (for
     // pulses going low first, where they dip).

@@ -30,6 +30,7 @@ constexpr int max_grid_points = 40;
 struct FitRequest {
     double from = 0.0;    // the first pulse centre the burst may have (working samples)
     double to = 0.0;      // the last (the burst is the first run of pulses in between)
+    double onset = 0.0;   // where the burst seems to begin (0: anywhere)
     double period = 0.0;  // the pulse period expected
     double period_spread = 0.015; // how far off it may be, as a share
     double centre = 0.0;  // a pulse centre (or the same place modulo the period)

@@ -100,7 +100,6 @@ class DemodulatorState {
     void take_fit(const BurstFit& fit, double from, double to, Heard& out);
     void note_rhythm(bool sound, double at);
     void emit_waiting(Heard& out);
-    void note_gap(double gap);
     void follow_speed(const BurstFit& before, const BurstFit& after);
     void flush(Heard& out);
     void note_noise(double from, double to, Heard& out);
@@ -147,10 +146,6 @@ class DemodulatorState {
     int bursts_ = 0;        // bursts that measured the noise
     int unsound_ = 0;       // bursts in a row not joined soundly to the one before
     float level_ = 0.f;     // the pulses' amplitude per working sample
-    double usual_gap_ = usual_gap_periods;
-    double gaps_[9] = {};  // the last ordinary gaps, a ring
-    int gap_next_ = 0;
-    int gaps_seen_ = 0;
 
     // The lattice.
     double lattice_pos_ = 0.0;
@@ -457,6 +452,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
     FitRequest r;
     r.from = from;
     r.to = to;
+    r.onset = candidate_first_;
     r.period = period_;
     // Measured between bursts the period is known to about a percent (the edges of square
     // pulses fall on whole samples); from a lone burst, to a few percent; from the search, at
@@ -497,7 +493,7 @@ BurstFit DemodulatorState::fit_candidate(double from, double to, double centre) 
         auto off = [&](const BurstFit& f) {
             const double period = 0.5 * (f.period + before.period);
             const double gap = (f.centre(f.first) - before.centre(before.last)) / period;
-            const double from_usual = gap - usual_gap_;
+            const double from_usual = gap - usual_gap_periods;
             return std::fabs(from_usual - std::round(from_usual));
         };
         const double high_off = off(high_first), low_off = off(low_first);
@@ -630,7 +626,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     if (waiting_count_ > 0) {
         Waiting& before = waiting_[waiting_count_ - 1];
         const PauseLink link = link_pause(before.fit, fit, 0.5 * (before.fit.period + fit.period),
-                                          usual_gap_, long_gap_s * working_rate_);
+                                          usual_gap_periods, long_gap_s * working_rate_);
         before.fit.last += link.move_end;
         before.end = link.join;
         start = link.join;
@@ -711,25 +707,6 @@ void DemodulatorState::follow_speed(const BurstFit& before, const BurstFit& afte
     last_measured_ = measured;
     // The measure stands for the middle of its stretch; the next burst lies a bit and a half on.
     period_ = measured + 1.5 * period_trend_;
-}
-
-void DemodulatorState::note_gap(double gap) {
-    // Ordinary gaps between firm ends tell the usual gap of this recording: the median of the
-    // last nine.
-    gaps_[gap_next_] = gap;
-    gap_next_ = (gap_next_ + 1) % 9;
-    if (gaps_seen_ < 9) ++gaps_seen_;
-    if (gaps_seen_ >= 5) {
-        double sorted[9];
-        const int n = gaps_seen_;
-        for (int i = 0; i < n; ++i) {
-            double v = gaps_[i];
-            int j = i;
-            for (; j > 0 && sorted[j - 1] > v; --j) sorted[j] = sorted[j - 1];
-            sorted[j] = v;
-        }
-        usual_gap_ = sorted[n / 2];
-    }
 }
 
 void DemodulatorState::emit_waiting(Heard& out) {

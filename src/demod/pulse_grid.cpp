@@ -82,28 +82,6 @@ void grid_responses(const SampleHistory& h, double c0, double period, int from, 
     }
 }
 
-void grid_slopes(const SampleHistory& h, double c0, double period, int from, int to, float sign,
-                 float* out) {
-    if (to < from) return;
-    const double half = 0.5 * period;
-    // Edges at c0 + half / 2 + j * half, j from 2 from - 2: the late response of point k uses
-    // edges 2k - 1, 2k, 2k + 1, the early one 2k - 2, 2k - 1, 2k.
-    EdgeSum e[max_edges];
-    const int count = std::min(max_edges, 2 * (to - from) + 4);
-    edge_sums(h, c0 + 0.5 * half, half, 2 * from - 2, count, e);
-    for (int k = from; k <= to && 2 * (k - from) + 3 < count; ++k) {
-        const EdgeSum& e0 = e[2 * (k - from)];     // 2k - 2
-        const EdgeSum& e1 = e[2 * (k - from) + 1]; // 2k - 1
-        const EdgeSum& e2 = e[2 * (k - from) + 2]; // 2k
-        const EdgeSum& e3 = e[2 * (k - from) + 3]; // 2k + 1
-        // late = 2 e2 - e1 - e3; early = 2 e1 - e0 - e2.
-        const auto whole =
-            static_cast<int32_t>(3u * e2.whole - 3u * e1.whole - e3.whole + e0.whole);
-        out[k] = sign * (static_cast<float>(whole) + 3.f * e2.part - 3.f * e1.part - e3.part +
-                         e0.part);
-    }
-}
-
 void grid_resolved(const SampleHistory& h, double c0, double period, int from, int to, float sign,
                    const Baseline& baseline, float* value, float* length) {
     if (to < from) return;

@@ -19,12 +19,6 @@
 void grid_responses(const SampleHistory& history, double c0, double period, int from, int to,
                     float sign, float* out);
 
-/// For the same grid, the response a quarter period late minus the one a quarter period early
-/// at each centre, times `sign`, into out[k]: 0 when the centre is right; for square pulses of
-/// amplitude A per sample, 4 A times the centre's error (in samples) within a quarter period.
-void grid_slopes(const SampleHistory& history, double c0, double period, int from, int to,
-                 float sign, float* out);
-
 /// The level of silence around a burst: `at` plus `slope` per sample from position `from`
 /// (DC offset and mains hum move it).
 struct Baseline {
