@@ -15,8 +15,11 @@ constexpr float level_spread = 0.08f;
 // A point inside the run scoring below minus this is a hole; one outside it scoring above this
 // is a stray pulse.
 constexpr float hole_score = 2.5f;
-// A pulse's straight response is at least this share of the level times the period.
-constexpr float flat_share = 0.15f;
+// A pulse's straight responses an eighth of a period either side of its centre add up to at
+// least this share of the level times the period.
+constexpr float flat_share = 0.2f;
+// That test is made where half the level over a period stands this many times above the noise.
+constexpr float flat_noise = 8.f;
 constexpr float stray_score = 2.5f;
 // Before the grid is placed, a point's envelope says whether it holds a pulse: above this share
 // of the expected level (noise alone reaches about a fifth of it at the noise the demodulator
@@ -391,13 +394,21 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         f.first = lo + a0;
         f.last = lo + a1;
     }
-    // A point whose straight response is small holds no pulse, whatever its samples cut by the
-    // edges say against a baseline gone wrong (a pause far from the silence level measured,
-    // under a hum or an offset) or a tape's ringing: the run ends before it, and inside the
-    // run it is a hole (below).
+    // A point whose straight responses are small (an eighth of a period either side, so that
+    // the phase does not matter) holds no pulse, whatever its samples cut by the edges say
+    // against a baseline gone wrong (a pause far from the silence level measured, under a hum
+    // or an offset) or a tape's ringing: the run ends before it, and inside the run it is a
+    // hole (below).
     float straight[max_grid_points];
-    grid_responses(h, f.centre0, f.period, f.first, f.last, sign, straight);
-    const float least = flat_share * f.level * static_cast<float>(f.period);
+    {
+        float early[max_grid_points], late[max_grid_points];
+        grid_responses(h, f.centre0 - 0.125 * f.period, f.period, f.first, f.last, 1.f, early);
+        grid_responses(h, f.centre0 + 0.125 * f.period, f.period, f.first, f.last, 1.f, late);
+        for (int k = f.first; k <= f.last; ++k) straight[k] = std::fabs(early[k]) + std::fabs(late[k]);
+    }
+    // Where noise could make a pulse look that flat, the scores judge alone.
+    const bool quiet = 0.5f * f.level * std::sqrt(static_cast<float>(f.period)) > flat_noise * noise;
+    const float least = quiet ? flat_share * f.level * static_cast<float>(f.period) : 0.f;
     while (f.first <= f.last && straight[f.first] < least) ++f.first;
     while (f.last >= f.first && straight[f.last] < least) --f.last;
     if (f.first > f.last) return f;
