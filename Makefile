@@ -93,3 +93,9 @@ TAKES_TRIALS ?= 100
 TAKES_LEVELS ?= 20,22,24,26,28,30,32
 rescue-takes: build
 	$(BUILD)/bin/takes_noise $(TAKES_RATE) $(TAKES_TRIALS) $(TAKES_LEVELS) examples/hello.p
+
+# The robust demodulator's limits under each impairment at each rate, its honesty count and its
+# speed (bench/demod_limits.cpp; several minutes; not part of test).
+.PHONY: demod-limits
+demod-limits: build
+	$(BUILD)/bin/demod_limits

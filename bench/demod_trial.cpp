@@ -33,7 +33,7 @@ float stored(double value, SampleFormat format) {
 } // namespace
 
 Recording synth_recording(const SynthSettings& settings, const std::vector<uint8_t>& bytes,
-                          SampleFormat format) {
+                          SampleFormat format, double gain) {
     Recording r;
     r.rate = settings.rate;
     Synthesiser synth = make_synthesiser(settings, bytes);
@@ -42,7 +42,7 @@ Recording synth_recording(const SynthSettings& settings, const std::vector<uint8
     for (std::size_t at = 0; at < r.samples.size(); at += block.size()) {
         const std::size_t n = std::min(block.size(), r.samples.size() - at);
         render_samples(synth, block.data(), n);
-        for (std::size_t i = 0; i < n; ++i) r.samples[at + i] = stored(block[i], format);
+        for (std::size_t i = 0; i < n; ++i) r.samples[at + i] = stored(gain * block[i], format);
     }
 
     // The bursts' edges, placed as the synthesiser places them.
@@ -72,7 +72,7 @@ Recording synth_recording(const SynthSettings& settings, const std::vector<uint8
 }
 
 Recording burst_recording(int rate, const std::vector<int>& pulses, double amplitude,
-                          double noise, uint64_t seed, double lead_ms) {
+                          double noise, uint64_t seed, double lead_ms, double low) {
     Recording r;
     r.rate = rate;
     std::vector<double> samples;
@@ -90,7 +90,7 @@ Recording burst_recording(int rate, const std::vector<int>& pulses, double ampli
             clock += pulse_high_us;
             hold(clock, amplitude);
             clock += pulse_low_us;
-            hold(clock, -amplitude);
+            hold(clock, low * amplitude);
         }
         b.end = boundary_sample(clock, rate);
         r.bits.push_back(b);
@@ -106,6 +106,49 @@ Recording burst_recording(int rate, const std::vector<int>& pulses, double ampli
         r.samples[i] = stored(v, SampleFormat::u8);
     }
     return r;
+}
+
+std::vector<int> random_bursts(std::size_t count, double damaged, uint64_t seed) {
+    static const int odd[] = {1, 2, 3, 5, 6, 7, 8, 10, 11};
+    NoiseSource source = make_noise_source(seed * 104729 + 3);
+    std::vector<int> pulses;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double u = static_cast<double>(next_random(source) >> 11) / 9007199254740992.0;
+        const uint64_t pick = next_random(source);
+        if (u < damaged) {
+            pulses.push_back(odd[pick % 9]);
+        } else {
+            pulses.push_back(pick & 1 ? one_bit_pulses : zero_bit_pulses);
+        }
+    }
+    return pulses;
+}
+
+void add_click(Recording& r, int64_t at, int length, float value, double half_pulse) {
+    // The samples it moves by a third of full scale or more (a click of the half pulse's own
+    // sign hardly changes it), counted per true bit.
+    std::vector<int> moved(r.bits.size(), 0);
+    for (int64_t i = std::max<int64_t>(0, at);
+         i < at + length && i < static_cast<int64_t>(r.samples.size()); ++i) {
+        float& sample = r.samples[static_cast<std::size_t>(i)];
+        const bool changed = std::fabs(sample - value) > 1.f / 3.f;
+        sample = value;
+        if (!changed) continue;
+        for (std::size_t b = 0; b < r.bits.size(); ++b) {
+            if (r.bits[b].end > i && r.bits[b].start <= i) ++moved[b];
+        }
+    }
+    for (std::size_t b = 0; b < r.bits.size(); ++b) {
+        if (moved[b] >= 0.5 * half_pulse) r.bits[b].clicked = true;
+    }
+}
+
+void mark_cut(Recording& r, int64_t from, int64_t to) {
+    for (TrueBit& b : r.bits) {
+        const bool overlaps = b.end > from && b.start < to;
+        const bool inside = b.start >= from && b.end <= to;
+        if (overlaps && !inside) b.value = 2;
+    }
 }
 
 Heard demodulate(const Recording& recording, std::size_t block) {
@@ -153,6 +196,7 @@ TrialResult compare_bits(const std::vector<TrueBit>& truth, const std::vector<He
             if (h.certain) ++result.wrong_certain;
             continue;
         }
+        if (h.certain && b.clicked) ++result.clicked_certain;
         if (!h.certain) {
             ++result.uncertain;
         } else if (h.value == b.value) {

@@ -1,9 +1,13 @@
 #include "demod/bit_decision.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
+// The pulses of a 0 and of a 1.
+constexpr int zero_pulses = 4;
+constexpr int one_pulses = 9;
 // A gap within this many periods of the usual one is ordinary.
 constexpr double gap_tolerance = 0.4;
 // An end may be moved when the pulse score it contradicts is at most this.
@@ -12,7 +16,8 @@ constexpr float move_cost_limit = 3.f;
 // compare with they must agree by this much.
 constexpr float joined_margin = -3.f;
 constexpr float alone_margin = 1.5f;
-// A burst's period may differ from the one expected by this share.
+// A burst's period may differ from the one expected by this share (or a little more than the
+// expected one was allowed to be off).
 constexpr double period_tolerance = 0.06;
 
 float cost_to_include(const BurstFit& f, int k) {
@@ -35,10 +40,10 @@ float end_margin(const BurstFit& f) {
     return in < out ? in : out;
 }
 
-bool side_holds(Join join, float margin) {
-    switch (join) {
+bool side_holds(Side side, float margin) {
+    switch (side.join) {
     case Join::regular:
-        return margin > joined_margin;
+        return side.sound && margin > joined_margin;
     case Join::none:
         return margin > alone_margin;
     case Join::broken:
@@ -87,12 +92,20 @@ PauseLink link_pause(const BurstFit& before, const BurstFit& after, double perio
     return link;
 }
 
-void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after) {
-    before.last += link.move_end;
-    after.first -= link.move_start;
+bool sound_count(const BurstFit& f) {
+    const int pulses = f.pulses();
+    return pulses == zero_pulses || pulses == one_pulses;
 }
 
-HeardBit decide_bit(const BurstFit& f, Join start, Join end, int frames) {
+namespace {
+
+bool clean_burst(const BurstFit& f) { return f.holes == 0 && !f.excess && !f.stray; }
+
+} // namespace
+
+bool sound_burst(const BurstFit& f) { return sound_count(f) && clean_burst(f); }
+
+HeardBit decide_bit(const BurstFit& f, Side start, Side end, int frames) {
     HeardBit bit;
     const int pulses = f.pulses();
     const double half = 0.5 * f.period;
@@ -100,10 +113,11 @@ HeardBit decide_bit(const BurstFit& f, Join start, Join end, int frames) {
     bit.end = std::llround((f.centre(f.last) + half) * frames);
     bit.pulses = static_cast<uint8_t>(pulses > 255 ? 255 : pulses);
     bit.value = pulses >= 7 ? 1 : 0;
-    bit.after_pause = start == Join::regular;
-    const bool count_right = pulses == 4 || pulses == 9;
-    const bool clean = f.holes == 0 && !f.excess && !f.stray;
-    const bool in_line = std::fabs(f.period / f.expected - 1.0) <= period_tolerance;
+    bit.after_pause = start.join == Join::regular;
+    const bool count_right = sound_count(f);
+    const bool clean = clean_burst(f);
+    const bool in_line =
+        std::fabs(f.period / f.expected - 1.0) <= std::max(period_tolerance, 1.5 * f.spread);
     const bool sides = side_holds(start, start_margin(f)) && side_holds(end, end_margin(f));
     bit.certain = count_right && clean && in_line && sides;
     if (bit.certain) {

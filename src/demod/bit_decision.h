@@ -26,6 +26,14 @@ enum class Join : uint8_t {
     broken,  // a gap no ordinary pause explains: pulses lost or gained there
 };
 
+/// One side of a burst: how it meets its neighbour, and whether that neighbour is itself a
+/// sound burst (4 or 9 pulses, clean): a regular pause to a damaged or doubtful burst is weaker
+/// evidence, and a run of bursts that are all odd says the demodulator has the wrong period.
+struct Side {
+    Join join = Join::none;
+    bool sound = false;
+};
+
 /// What the pause between two bursts says.
 struct PauseLink {
     Join join = Join::none;
@@ -40,10 +48,16 @@ struct PauseLink {
 PauseLink link_pause(const BurstFit& before, const BurstFit& after, double period,
                      double usual_gap, double long_gap);
 
-/// Applies a link's moves to the two bursts' runs.
-void apply_link(const PauseLink& link, BurstFit& before, BurstFit& after);
+/// True when a burst has the pulses of a bit, 4 or 9.
+bool sound_count(const BurstFit& fit);
+
+/// True when a burst's ends can vouch for its neighbours': the pulses of a bit, and clean
+/// (no hole, no pulse far off its level, no stray).
+bool sound_burst(const BurstFit& fit);
 
 /// The bit a fitted burst stands for. `start` and `end` say how its sides meet their
 /// neighbours; its own period must be close to the one expected; `frames` is input frames per
-/// working sample.
-HeardBit decide_bit(const BurstFit& fit, Join start, Join end, int frames);
+/// working sample. Certain needs 4 or 9 pulses, every point of the burst clean, its period in
+/// line, and each side either joined by an ordinary pause to a sound neighbour (its own end
+/// pulses not contradicting) or, with nothing beyond, its end pulses firm on their own.
+HeardBit decide_bit(const BurstFit& fit, Side start, Side end, int frames);

@@ -30,11 +30,14 @@ constexpr int max_grid_points = 40;
 struct FitRequest {
     double from = 0.0;    // the first pulse centre the burst may have (working samples)
     double to = 0.0;      // the last (the burst is the first run of pulses in between)
+    double onset = 0.0;   // where the burst seems to begin (0: anywhere)
     double period = 0.0;  // the pulse period expected
+    double period_spread = 0.015; // how far off it may be, as a share
     double centre = 0.0;  // a pulse centre (or the same place modulo the period)
     int polarity = 1;     // 1: pulses go high first; -1: low first
     float noise = 0.f;    // the noise's standard deviation per working sample
     float level = 0.f;    // the pulses' amplitude expected, 0 when unknown
+    bool noise_known = false; // `noise` measured in the pauses of enough bursts
 };
 
 struct BurstFit {
@@ -43,14 +46,17 @@ struct BurstFit {
     double centre0 = 0.0;     // grid point 0
     double period = 0.0;
     double expected = 0.0;    // the period the fit started from (the tracked one)
+    double spread = 0.0;      // how far off that one was allowed to be, as a share
     int points = 0;           // grid points measured
     int first = 0, last = -1; // the run: grid points first..last hold pulses
     float level = 0.f;        // the burst's amplitude per sample (working units)
     float noise = 0.f;        // the noise it was judged against
     float score = 0.f;        // the run's total score
     int holes = 0;            // points inside the run that clearly hold no pulse
-    bool excess = false;      // a point far above the burst's level (a click, a louder part)
+    bool excess = false;      // a pulse far from the burst's level (a click, a dropout's edge)
     bool stray = false;       // a clear pulse outside the run, not next to it
+    bool stepped = false;     // the steps between half pulses were found where pulses have them
+    bool continued = false;   // pulses go on before the run or right after it: a longer sound
     float z[max_grid_points] = {}; // each point's score: > 0 pulse, < 0 none
     float amplitude[max_grid_points] = {}; // each point's amplitude per sample
     float pause_power = 0.f;  // mean square per sample of the responses in the pauses either side

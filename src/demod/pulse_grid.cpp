@@ -39,7 +39,8 @@ struct ResolvedEdge {
     bool ambiguous;
 };
 
-inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, double reach) {
+inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, double reach,
+                                  const Baseline& baseline) {
     auto j = static_cast<int64_t>(position);
     if (static_cast<double>(j) > position) --j;
     const double d = position - (static_cast<double>(j) + 0.5);
@@ -56,7 +57,7 @@ inline ResolvedEdge resolved_edge(const SampleHistory& h, double position, doubl
         e.left_index = j;
         e.right_index = j + 1;
         e.ambiguous = true;
-        e.cut = static_cast<float>(h.sample(j));
+        e.cut = static_cast<float>(h.sample(j)) - baseline.level(j);
     }
     e.left_end = h.sum_before(e.left_index);
     e.right_start = e.ambiguous ? h.sum_before(e.right_index) : e.left_end;
@@ -81,45 +82,32 @@ void grid_responses(const SampleHistory& h, double c0, double period, int from, 
     }
 }
 
-void grid_slopes(const SampleHistory& h, double c0, double period, int from, int to, float sign,
-                 float* out) {
-    if (to < from) return;
-    const double half = 0.5 * period;
-    // Edges at c0 + half / 2 + j * half, j from 2 from - 2: the late response of point k uses
-    // edges 2k - 1, 2k, 2k + 1, the early one 2k - 2, 2k - 1, 2k.
-    EdgeSum e[max_edges];
-    const int count = std::min(max_edges, 2 * (to - from) + 4);
-    edge_sums(h, c0 + 0.5 * half, half, 2 * from - 2, count, e);
-    for (int k = from; k <= to && 2 * (k - from) + 3 < count; ++k) {
-        const EdgeSum& e0 = e[2 * (k - from)];     // 2k - 2
-        const EdgeSum& e1 = e[2 * (k - from) + 1]; // 2k - 1
-        const EdgeSum& e2 = e[2 * (k - from) + 2]; // 2k
-        const EdgeSum& e3 = e[2 * (k - from) + 3]; // 2k + 1
-        // late = 2 e2 - e1 - e3; early = 2 e1 - e0 - e2.
-        const auto whole =
-            static_cast<int32_t>(3u * e2.whole - 3u * e1.whole - e3.whole + e0.whole);
-        out[k] = sign * (static_cast<float>(whole) + 3.f * e2.part - 3.f * e1.part - e3.part +
-                         e0.part);
-    }
-}
-
 void grid_resolved(const SampleHistory& h, double c0, double period, int from, int to, float sign,
-                   float* value, float* length) {
+                   const Baseline& baseline, float* value, float* length) {
     if (to < from) return;
     const double half = 0.5 * period;
     const double reach = std::max(0.0, std::min(ambiguous_reach, 0.5 * half - 0.05));
     ResolvedEdge e[max_edges];
     const int count = std::min(max_edges, 2 * (to - from) + 3);
-    for (int j = 0; j < count; ++j) e[j] = resolved_edge(h, c0 + (2 * from - 1 + j) * half, reach);
+    for (int j = 0; j < count; ++j) {
+        e[j] = resolved_edge(h, c0 + (2 * from - 1 + j) * half, reach, baseline);
+    }
     for (int k = from; k <= to && 2 * (k - from) + 2 < count; ++k) {
         const ResolvedEdge& a = e[2 * (k - from)];     // before the high half
         const ResolvedEdge& b = e[2 * (k - from) + 1]; // the centre
         const ResolvedEdge& c = e[2 * (k - from) + 2]; // after the low half
-        const auto high = static_cast<int32_t>(b.left_end - a.right_start);
-        const auto low = static_cast<int32_t>(c.left_end - b.right_start);
-        float v = sign * (static_cast<float>(high) - static_cast<float>(low));
-        float n = static_cast<float>(std::max<int64_t>(0, b.left_index - a.right_index) +
-                                     std::max<int64_t>(0, c.left_index - b.right_index));
+        // The halves' sums above the silence's level (their lengths may differ by a sample,
+        // and an offset would then count).
+        const int64_t high_count = std::max<int64_t>(0, b.left_index - a.right_index);
+        const int64_t low_count = std::max<int64_t>(0, c.left_index - b.right_index);
+        const auto high = static_cast<float>(static_cast<int32_t>(b.left_end - a.right_start)) -
+                          static_cast<float>(high_count) *
+                              baseline.level((a.right_index + b.left_index) / 2);
+        const auto low = static_cast<float>(static_cast<int32_t>(c.left_end - b.right_start)) -
+                         static_cast<float>(low_count) *
+                             baseline.level((b.right_index + c.left_index) / 2);
+        float v = sign * (high - low);
+        auto n = static_cast<float>(high_count + low_count);
         if (a.ambiguous) {
             // Before the high half: the previous low half (or silence), or this high half.
             const float x = sign * a.cut;

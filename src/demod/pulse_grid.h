@@ -19,16 +19,21 @@
 void grid_responses(const SampleHistory& history, double c0, double period, int from, int to,
                     float sign, float* out);
 
-/// For the same grid, the response a quarter period late minus the one a quarter period early
-/// at each centre, times `sign`, into out[k]: 0 when the centre is right; for square pulses of
-/// amplitude A per sample, 4 A times the centre's error (in samples) within a quarter period.
-void grid_slopes(const SampleHistory& history, double c0, double period, int from, int to,
-                 float sign, float* out);
+/// The level of silence around a burst: `at` plus `slope` per sample from position `from`
+/// (DC offset and mains hum move it).
+struct Baseline {
+    double from = 0.0;
+    float at = 0.f;
+    float slope = 0.f;
+    float level(int64_t sample) const {
+        return at + slope * static_cast<float>(static_cast<double>(sample) + 0.5 - from);
+    }
+};
 
 /// Responses of the same grid with each edge's cut sample counted on the side its value
 /// belongs to, into value[k], and the samples weighed into length[k]. Recordings of square
 /// pulses put every edge on a sample boundary; a sample within 0.4 of a sample of an edge is
-/// counted as the high half when positive (before the high half), whole (at the centre, by
-/// its magnitude), or as the low half when negative (after it).
+/// counted, by its value above `baseline`, as the high half when positive (before the high
+/// half), whole (at the centre, by its magnitude), or as the low half when negative (after it).
 void grid_resolved(const SampleHistory& history, double c0, double period, int from, int to,
-                   float sign, float* value, float* length);
+                   float sign, const Baseline& baseline, float* value, float* length);

@@ -5,7 +5,8 @@
 // later, less two periods later (fewer pulses overlap), and negatively half a period later;
 // noise correlates with nothing. The period is the strongest peak, or a shorter lag that
 // nearly matches it (its multiple would otherwise win in a long burst), refined between
-// samples by a parabola.
+// lags by a parabola, or a half, third or quarter of it if that correlates nearly as well. Short periods (a few
+// samples: low rates, fast tapes) are searched in quarter samples.
 #pragma once
 
 #include <cstddef>

@@ -72,11 +72,3 @@ inline float pulse_response(const SampleHistory& h, double centre, double half, 
            a.share * static_cast<float>(h.sample(a.sample)) -
            c.share * static_cast<float>(h.sample(c.sample));
 }
-
-/// The number of samples `pulse_response` weighs at the same place: the window's length as the
-/// edges cut it.
-inline float pulse_window_length(double centre, double half, float sharpness) {
-    const WindowEdge a = window_edge(centre - half, sharpness);
-    const WindowEdge c = window_edge(centre + half, sharpness);
-    return static_cast<float>(c.sample - a.sample) + c.share - a.share;
-}
