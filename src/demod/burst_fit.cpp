@@ -39,6 +39,9 @@ constexpr float coarse_gap = 0.6f;
 // samples is lower and rougher.
 constexpr float coarse_gap_rough = 0.5f;
 constexpr double rough_period = 8.0;
+// A point beside a burst whose amplitude is above this share of the level may hold a pulse the
+// grid missed.
+constexpr float partial_pulse = 0.15f;
 // How far from the hinted grid a step between half pulses is looked for, in periods.
 constexpr double edge_reach = 0.3;
 // A window whose strongest point is above this share of the level expected is looked at again
@@ -394,6 +397,28 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         f.first = lo + a0;
         f.last = lo + a1;
     }
+    if (f.stepped && f.period < rough_period) {
+        // At a few samples a period each edge falls on the nearest sample, up to half a sample
+        // (an eighth of a period or more) off: a grid fitted to the steps of most of a burst
+        // can miss its end pulse by a quarter period and measure it half there. A point beside
+        // the run holding part of a pulse asks for the grid to be fitted again with it.
+        int wide_first = f.first, wide_last = f.last;
+        if (f.first > 0 && amp[f.first - 1] > partial_pulse * f.level) --wide_first;
+        if (f.last + 1 < f.points && amp[f.last + 1] > partial_pulse * f.level) ++wide_last;
+        EdgeFit wide;
+        if ((wide_first < f.first || wide_last > f.last) &&
+            fit_edges(h, f.centre0, f.period, wide_first, wide_last, sign, step_level, edge_reach,
+                      r.period_spread, wide)) {
+            f.centre0 = wide.centre;
+            f.period = wide.period;
+            measure(lo, hi);
+            int a0 = 0, a1 = -1;
+            f.score = first_run(f.z + lo, hi - lo + 1, clear_score, a0, a1);
+            if (f.score <= 0.f) return f;
+            f.first = lo + a0;
+            f.last = lo + a1;
+        }
+    }
     // A point whose straight responses are small (an eighth of a period either side, so that
     // the phase does not matter) holds no pulse, whatever its samples cut by the edges say
     // against a baseline gone wrong (a pause far from the silence level measured, under a hum
@@ -406,8 +431,12 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         grid_responses(h, f.centre0 + 0.125 * f.period, f.period, f.first, f.last, 1.f, late);
         for (int k = f.first; k <= f.last; ++k) straight[k] = std::fabs(early[k]) + std::fabs(late[k]);
     }
-    // Where noise could make a pulse look that flat, the scores judge alone.
-    const bool quiet = 0.5f * f.level * std::sqrt(static_cast<float>(f.period)) > flat_noise * noise;
+    // Where noise could make a pulse look that flat, the scores judge alone; so they do at a few
+    // samples a period, where edges on whole samples can make a real pulse look that flat (one
+    // sample high, then one low and one high again).
+    const bool quiet =
+        f.period >= rough_period &&
+        0.5f * f.level * std::sqrt(static_cast<float>(f.period)) > flat_noise * noise;
     const float least = quiet ? flat_share * f.level * static_cast<float>(f.period) : 0.f;
     while (f.first <= f.last && straight[f.first] < least) ++f.first;
     while (f.last >= f.first && straight[f.last] < least) --f.last;

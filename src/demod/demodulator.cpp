@@ -122,6 +122,10 @@ class DemodulatorState {
     int64_t chunks_measured_ = 0;
     int64_t chunks_tracked_ = 0;
     int64_t last_loud_chunk_ = -1000000;
+    int64_t loud_from_ = 0;     // where the current stretch of signal began
+    int64_t tried_from_ = 0;    // the last search that failed: where its window began
+    double tried_period_ = 0.0; // and the period it found too weakly (0: none)
+    int64_t acquire_back_ = 0;  // the first sample whose pulses the period found covers
     int64_t lookahead_;
 
     // Tracking.
@@ -250,11 +254,21 @@ void DemodulatorState::track(Heard& out, bool final) {
         if (!running_) {
             if (!loud) continue;
             running_ = true;
+            loud_from_ = at - c;
             if (have_period_) lattice_pos_ = std::max(lattice_pos_, at - c - 3.0 * period_);
         }
         if (!have_period_ && loud && at >= next_acquire_) {
             if (acquire(at - c)) {
-                lattice_pos_ = std::max(lattice_pos_, at - c - 3.0 * period_);
+                // Where the window searched before showed the same period, too weakly to be
+                // sure (it began with silence), its pulses are looked at too: the first bits of
+                // a program must not go to the search.
+                const double back = static_cast<double>(std::max(loud_from_, acquire_back_));
+                lattice_pos_ = std::max(lattice_pos_, back - 3.0 * period_);
+                if (back < static_cast<double>(at - c) && noise_open_ && noise_to_ > lattice_pos_) {
+                    // Noted as noise only because no period was known.
+                    noise_to_ = std::max(noise_from_, lattice_pos_);
+                    if (noise_to_ <= noise_from_) noise_open_ = false;
+                }
                 last_burst_end_ = static_cast<double>(at);
             } else {
                 next_acquire_ = at + static_cast<int64_t>(0.5 * acquire_window_s * working_rate_);
@@ -294,7 +308,15 @@ bool DemodulatorState::acquire(int64_t from) {
     // Noise correlates with itself by chance about one part in the root of the window's length.
     const float needed =
         std::max(acquire_strength, acquire_chance / std::sqrt(static_cast<float>(n)));
-    if (e.period <= 0.0 || e.strength < needed) return false;
+    const bool same = tried_period_ > 0.0 && from - tried_from_ <= static_cast<int64_t>(n) &&
+                      std::fabs(e.period / tried_period_ - 1.0) < 0.05;
+    acquire_back_ = same ? tried_from_ : from;
+    if (e.period <= 0.0 || e.strength < needed) {
+        tried_from_ = from;
+        tried_period_ = e.period;
+        return false;
+    }
+    tried_period_ = 0.0;
     // At a few samples a period the correlation can prefer two or three periods: of the period
     // and its parts, the one whose pulse responses are strongest is the pulses' own.
     double period = e.period;

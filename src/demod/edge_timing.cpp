@@ -21,7 +21,10 @@ bool fit_edges(const SampleHistory& h, double centre, double period, int first, 
                float sign, float level, double reach_periods, double spread, EdgeFit& out) {
     const double half = 0.5 * period;
     const int width = std::max(1, static_cast<int>(0.8 * half));
-    const int reach = std::max(2, std::min(7, static_cast<int>(reach_periods * period + 0.5)));
+    // At least two samples, unless that reaches the next step of the same way (a period off).
+    const int least_reach = period < 3.0 ? 1 : 2;
+    const int reach =
+        std::max(least_reach, std::min(7, static_cast<int>(reach_periods * period + 0.5)));
     double index[max_steps], where[max_steps];
     int n = 0;
     // Step j lies at centre + (2 first + j) * half: the fall at each centre (j even), the rise
