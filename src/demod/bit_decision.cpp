@@ -15,10 +15,12 @@ constexpr float move_cost_limit = 3.f;
 // Next to an ordinary pause an end's own scores may contradict it this much; with nothing to
 // compare with they must agree by this much.
 constexpr float joined_margin = -3.f;
-constexpr float alone_margin = 1.5f;
+constexpr float alone_margin = 1.0f;
 // A burst's period may differ from the one expected by this share (or a little more than the
 // expected one was allowed to be off).
 constexpr double period_tolerance = 0.06;
+
+bool sound_pulses(int pulses) { return pulses == zero_pulses || pulses == one_pulses; }
 
 float cost_to_include(const BurstFit& f, int k) {
     const float z = f.score_at(k);
@@ -67,11 +69,20 @@ PauseLink link_pause(const BurstFit& before, const BurstFit& after, double perio
         return link;
     }
     link.join = Join::broken;
+    // Of two moves that both make the pause ordinary, the one that leaves both bursts with the
+    // pulses of a bit (a noise pulse beside a 4 and a weak first pulse of the 9 after it) is
+    // the likelier; else the one its pulses contradict least.
+    auto prefer_end = [&](int change, float end_cost, float start_cost) {
+        const bool end_sound = sound_pulses(before.pulses() + change) && sound_count(after);
+        const bool start_sound = sound_count(before) && sound_pulses(after.pulses() + change);
+        if (end_sound != start_sound) return end_sound;
+        return end_cost <= start_cost;
+    };
     if (std::fabs(off - 1.0) <= gap_tolerance) {
         // One pulse short: the earlier burst's next point or the later one's previous point.
         const float end_cost = cost_to_include(before, before.last + 1);
         const float start_cost = cost_to_include(after, after.first - 1);
-        const bool end = end_cost <= start_cost;
+        const bool end = prefer_end(1, end_cost, start_cost);
         if ((end ? end_cost : start_cost) <= move_cost_limit) {
             (end ? link.move_end : link.move_start) = 1;
             link.join = Join::regular;
@@ -82,7 +93,7 @@ PauseLink link_pause(const BurstFit& before, const BurstFit& after, double perio
         // One pulse too many: drop the earlier burst's last or the later one's first.
         const float end_cost = cost_to_exclude(before, before.last);
         const float start_cost = cost_to_exclude(after, after.first);
-        const bool end = end_cost <= start_cost;
+        const bool end = prefer_end(-1, end_cost, start_cost);
         if ((end ? end_cost : start_cost) <= move_cost_limit) {
             (end ? link.move_end : link.move_start) = -1;
             link.join = Join::regular;
@@ -92,10 +103,7 @@ PauseLink link_pause(const BurstFit& before, const BurstFit& after, double perio
     return link;
 }
 
-bool sound_count(const BurstFit& f) {
-    const int pulses = f.pulses();
-    return pulses == zero_pulses || pulses == one_pulses;
-}
+bool sound_count(const BurstFit& f) { return sound_pulses(f.pulses()); }
 
 namespace {
 
