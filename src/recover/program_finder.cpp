@@ -266,8 +266,10 @@ void ProgramFinder::drop_junk(std::vector<RecoveredProgram>& out) {
 }
 
 void ProgramFinder::close_junk(std::vector<RecoveredProgram>& out) {
+    const double seconds = static_cast<double>(junk_.end - junk_.start) / rate_;
     if (junk_open_ && junk_.bursts >= min_block_bursts &&
-        junk_burst_frames_ >= junk_noise_frames_) {
+        (junk_burst_frames_ >= junk_noise_frames_ ||
+         static_cast<double>(junk_.bursts) >= min_block_burst_rate * seconds)) {
         out.push_back(std::move(junk_));
     }
     junk_open_ = false;

@@ -28,9 +28,11 @@
 // stray pulse) are skipped; more bursts in rhythm mean E_LINE itself is doubtful.
 //
 // Bursts that start no program, and the other signal around them, are gathered into blocks
-// that end at a silence of 0.3 s. A block that is mostly bursts (32 or more, and longer in all
-// than the noise in it) is reported as not a program: a fast loader, another machine's tape, a
-// program whose start is missing. Noise, voice and clicks are mostly not bursts: skipped.
+// that end at a silence of 0.3 s. A block of bursts (32 or more, and either longer in all than
+// the noise in it or coming 20 a second or more) is reported as not a program: a fast loader,
+// another machine's tape, a program whose start is missing. A fast loader's short bursts
+// between tones the demodulator calls noise are a block of the second kind. Noise, voice and
+// clicks are mostly not bursts: skipped.
 //
 // Memory: the bits of the program being read and the bursts of one header beyond it (of an
 // overlay, which may still be rejected, its bursts too).
@@ -48,6 +50,8 @@
 
 /// The fewest bursts a block that is not a program needs to be reported.
 constexpr std::size_t min_block_bursts = 32;
+/// Or, where the noise in it lasts longer than its bursts, this many bursts a second at least.
+constexpr double min_block_burst_rate = 20.0;
 
 /// Finds the programs of one channel.
 class ProgramFinder {
