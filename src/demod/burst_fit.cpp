@@ -403,8 +403,8 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         // can miss its end pulse by a quarter period and measure it half there. A point beside
         // the run holding part of a pulse asks for the grid to be fitted again with it.
         int wide_first = f.first, wide_last = f.last;
-        if (f.first > 0 && amp[f.first - 1] > partial_pulse * f.level) --wide_first;
-        if (f.last + 1 < f.points && amp[f.last + 1] > partial_pulse * f.level) ++wide_last;
+        if (f.first > lo && amp[f.first - 1] > partial_pulse * f.level) --wide_first;
+        if (f.last < hi && amp[f.last + 1] > partial_pulse * f.level) ++wide_last;
         EdgeFit wide;
         if ((wide_first < f.first || wide_last > f.last) &&
             fit_edges(h, f.centre0, f.period, wide_first, wide_last, sign, step_level, edge_reach,
