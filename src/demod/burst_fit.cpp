@@ -18,6 +18,9 @@ constexpr float hole_score = 2.5f;
 // A pulse's straight responses an eighth of a period either side of its centre add up to at
 // least this share of the level times the period.
 constexpr float flat_share = 0.2f;
+// At a few samples a period, where edges on whole samples can make a real pulse look flat (one
+// sample high, then one low and one high again), the share is lower.
+constexpr float flat_share_rough = 0.1f;
 // That test is made where half the level over a period stands this many times above the noise.
 constexpr float flat_noise = 8.f;
 constexpr float stray_score = 2.5f;
@@ -431,13 +434,11 @@ BurstFit fit_burst(const SampleHistory& h, const FitRequest& r) {
         grid_responses(h, f.centre0 + 0.125 * f.period, f.period, f.first, f.last, 1.f, late);
         for (int k = f.first; k <= f.last; ++k) straight[k] = std::fabs(early[k]) + std::fabs(late[k]);
     }
-    // Where noise could make a pulse look that flat, the scores judge alone; so they do at a few
-    // samples a period, where edges on whole samples can make a real pulse look that flat (one
-    // sample high, then one low and one high again).
+    // Where noise could make a pulse look that flat, the scores judge alone.
     const bool quiet =
-        f.period >= rough_period &&
         0.5f * f.level * std::sqrt(static_cast<float>(f.period)) > flat_noise * noise;
-    const float least = quiet ? flat_share * f.level * static_cast<float>(f.period) : 0.f;
+    const float share = f.period < rough_period ? flat_share_rough : flat_share;
+    const float least = quiet ? share * f.level * static_cast<float>(f.period) : 0.f;
     while (f.first <= f.last && straight[f.first] < least) ++f.first;
     while (f.last >= f.first && straight[f.last] < least) --f.last;
     if (f.first > f.last) return f;
