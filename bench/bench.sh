@@ -54,6 +54,12 @@ timed() {
     fi
 }
 
+# warm FILE: reads the file, untimed, just before a timed run reads it. A machine that pages
+# out whatever has gone unused for a second or two (as a virtual machine's memory manager may)
+# would otherwise time the disk instead of the command, and the larger files of the round more
+# often than the smaller ones.
+warm() { cat "$1" >/dev/null; }
+
 floor() {
     dd if=rec.raw of=copy.raw bs=1M status=none
     dd if=copy.raw of=/dev/null bs=1M status=none
@@ -72,7 +78,7 @@ row() { # row LABEL NAME MEGABYTES
 }
 
 inputs=(raw wav16s flac16s wav24 float)
-declare -A file=([raw]=rec.raw [wav16s]=s16.wav [flac16s]=s16.flac [wav24]=s24.wav [float]=sfl.wav)
+declare -A file=([raw]=rec.raw [wav16s]=s16.wav [flac16s]=f16.flac [wav24]=s24.wav [float]=sfl.wav)
 declare -A label=([raw]="raw 8-bit mono" [wav16s]="WAV 16-bit stereo" [flac16s]="FLAC 16-bit stereo"
                   [wav24]="WAV 24-bit mono" [float]="WAV float mono")
 
@@ -99,9 +105,11 @@ for mb in $sizes; do
         # The big outputs are removed before each timed run: the dirty pages of a removed file
         # are dropped unwritten, so that writing back to the disk never starts mid-round.
         rm -f copy.raw
+        warm rec.raw
         timed floor floor
         for input in "${inputs[@]}"; do
             rm -f "${file[$input]%.*}.war"
+            warm "${file[$input]}"
             timed "$input" "$exe" "${file[$input]}" -r
             [ "$input" = raw ] || timed "dec-$input" "$twin" --decode "${file[$input]}"
         done

@@ -21,30 +21,52 @@ struct OpenSource {
 // Samples read at a time, so that the normalising can follow the reading within a block.
 constexpr uint32_t read_strip = 1 << 18;
 
-// The one block buffer, passed between the thread that reads and writes the files and the
-// thread that normalises and observes:
+// The block buffers, passed between the thread that reads the recording and this thread,
+// which normalises, observes and (for a sound file) writes. A raw recording costs little to
+// read, so one buffer does, and the file thread writes each block too while this thread
+// observes it:
 //
 //   file thread   read block k ........ | write block k      | read block k+1 ...
 //   this thread      normalise block k  | observe block k    |    normalise block k+1
 //
+// Decoding a sound file costs more than everything else, so it gets a thread to itself and a
+// second buffer: it reads block k+1 while this thread observes and writes block k.
+//
 // A block is normalised while it is read once the bit lengths are known (each range as soon
-// as it has arrived), written while it is observed, and read into again once both are done.
-struct SharedBlock {
+// as it has arrived).
+struct Pipeline {
     std::mutex lock;
     std::condition_variable changed;
-    std::size_t block = 0;   // the current block's number, from 0
-    std::size_t filled = 0;  // samples of the current block read so far
-    bool complete = false;   // the current block is read whole (or the reading failed)
-    bool failed = false;     // a read failed: the step stops
-    bool normalised = false; // the current block may be written
-    bool observed = false;   // the current block may be read into again
-    bool last = false;       // the current block is the last one
-    bool stopped = false;    // this thread is done: the file thread ends where it waits
+    int slots = 1;               // block buffers: 1, or 2 when this thread writes
+    std::size_t holds[2] = {};   // the block number each buffer holds, from 0
+    std::size_t filled[2] = {};  // samples of that block read so far
+    bool complete[2] = {};       // that block is read whole (or its reading failed)
+    bool failed[2] = {};         // reading that block failed: the step stops
+    std::size_t normalised = 0;  // blocks that may be written (one buffer)
+    std::size_t released = 0;    // blocks done with: their buffer may be read into again
+    bool stopped = false;        // this thread is done: the file thread ends where it waits
 };
 
-// The file thread: reads every block, and writes each once it is normalised.
-void read_and_write(SharedBlock& shared, uint8_t* block, SampleSource& source, OutputFile& war) {
-    for (;;) {
+// The file thread: reads every block and, with one buffer, writes each once it is normalised.
+void read_blocks(Pipeline& shared, uint8_t* const* buffers, SampleSource& source,
+                 OutputFile& war) {
+    const bool writes = shared.slots == 1;
+    for (std::size_t number = 0;; ++number) {
+        const int slot = static_cast<int>(number % static_cast<std::size_t>(shared.slots));
+        {
+            // The buffer is free once the block it held before is done with.
+            std::unique_lock<std::mutex> hold(shared.lock);
+            shared.changed.wait(hold, [&] {
+                return shared.released + static_cast<std::size_t>(shared.slots) > number ||
+                       shared.stopped;
+            });
+            if (shared.stopped) return;
+            shared.holds[slot] = number;
+            shared.filled[slot] = 0;
+            shared.complete[slot] = false;
+            shared.failed[slot] = false;
+        }
+        uint8_t* const block = buffers[slot];
         std::size_t filled = 0;
         bool ok = true;
         bool short_read = false;
@@ -56,43 +78,49 @@ void read_and_write(SharedBlock& shared, uint8_t* block, SampleSource& source, O
             filled += got;
             short_read = got < wanted;
             const std::lock_guard<std::mutex> hold(shared.lock);
-            shared.filled = filled;
-            shared.failed = !ok;
-            shared.complete = !ok || short_read || filled == block_samples;
-            shared.last = shared.complete && filled < block_samples;
+            shared.filled[slot] = filled;
+            shared.failed[slot] = !ok;
+            shared.complete[slot] = !ok || short_read || filled == block_samples;
             shared.changed.notify_all();
+            if (shared.stopped) return;
         }
         if (!ok) return;
-        std::unique_lock<std::mutex> hold(shared.lock);
-        shared.changed.wait(hold, [&] { return shared.normalised || shared.stopped; });
-        if (!shared.normalised) return;
-        hold.unlock();
-        write_output(war, block, filled);
-        hold.lock();
-        shared.changed.wait(hold, [&] { return shared.observed || shared.stopped; });
-        if (!shared.observed || shared.last) return;
-        ++shared.block;
-        shared.filled = 0;
-        shared.complete = shared.normalised = shared.observed = false;
+        if (writes) {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            shared.changed.wait(hold, [&] { return shared.normalised > number || shared.stopped; });
+            if (shared.normalised <= number) return;
+            hold.unlock();
+            write_output(war, block, filled);
+        }
+        if (filled < block_samples) return;
     }
 }
 
 // Waits until more than `have` samples of block `number` are there, or the block is complete;
 // returns how many are there.
-std::size_t wait_for_samples(SharedBlock& shared, std::size_t number, std::size_t have,
+std::size_t wait_for_samples(Pipeline& shared, std::size_t number, std::size_t have,
                              bool& complete, bool& failed) {
+    const int slot = static_cast<int>(number % static_cast<std::size_t>(shared.slots));
     std::unique_lock<std::mutex> hold(shared.lock);
     shared.changed.wait(hold, [&] {
-        return shared.block == number && (shared.filled > have || shared.complete);
+        return shared.holds[slot] == number &&
+               (shared.filled[slot] > have || shared.complete[slot]);
     });
-    complete = shared.complete;
-    failed = shared.failed;
-    return shared.filled;
+    complete = shared.complete[slot];
+    failed = shared.failed[slot];
+    return shared.filled[slot];
 }
 
-void set_flag(SharedBlock& shared, bool SharedBlock::*flag) {
+// Sets a count of blocks to `number` + 1 and wakes the other thread.
+void count_block(Pipeline& shared, std::size_t Pipeline::*count, std::size_t number) {
     const std::lock_guard<std::mutex> hold(shared.lock);
-    shared.*flag = true;
+    shared.*count = number + 1;
+    shared.changed.notify_all();
+}
+
+void stop(Pipeline& shared) {
+    const std::lock_guard<std::mutex> hold(shared.lock);
+    shared.stopped = true;
     shared.changed.notify_all();
 }
 
@@ -107,15 +135,24 @@ StageStatus make_war_file(const std::string& raw_name, const std::string& war_na
     if (opened != SourceOpen::ok) return StageStatus::unreadable;
     OutputFile war;
     if (!open_output(war, war_name)) return StageStatus::cannot_create;
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_samples]);
-    if (!block) return StageStatus::no_memory;
+    // A raw recording is read into one buffer, a sound file into two (see Pipeline).
+    Pipeline shared;
+    shared.slots = in.source.raw != nullptr ? 1 : 2;
+    std::unique_ptr<uint8_t[]> buffers[2];
+    uint8_t* blocks[2] = {};
+    for (int slot = 0; slot < shared.slots; ++slot) {
+        buffers[slot].reset(new (std::nothrow) uint8_t[block_samples]);
+        if (!buffers[slot]) return StageStatus::no_memory;
+        blocks[slot] = buffers[slot].get();
+    }
+    const bool this_thread_writes = shared.slots == 2;
 
-    SharedBlock shared;
     bool failed = false;
     {
         BackgroundTask files;
-        if (files.start([&] { read_and_write(shared, block.get(), in.source, war); })) {
+        if (files.start([&] { read_blocks(shared, blocks, in.source, war); })) {
             for (std::size_t number = 0;; ++number) {
+                uint8_t* const data = blocks[number % static_cast<std::size_t>(shared.slots)];
                 std::size_t size = 0;
                 bool complete = false;
                 BlockMeasurement measured;
@@ -127,7 +164,7 @@ StageStatus make_war_file(const std::string& raw_name, const std::string& war_na
                         const std::size_t filled =
                             wait_for_samples(shared, number, size, complete, failed);
                         if (failed) break;
-                        normalise_range(normaliser, block.get(), size, filled);
+                        normalise_range(normaliser, data, size, filled);
                         size = filled;
                     }
                     measured.block_length = static_cast<uint32_t>(size);
@@ -137,18 +174,19 @@ StageStatus make_war_file(const std::string& raw_name, const std::string& war_na
                         size = wait_for_samples(shared, number, size, complete, failed);
                     }
                     if (!failed) {
-                        measured = normalise_block(block.get(), static_cast<uint32_t>(size),
-                                                   options, calibration);
+                        measured = normalise_block(data, static_cast<uint32_t>(size), options,
+                                                   calibration);
                     }
                 }
                 if (failed) break;
                 report(measured);
-                set_flag(shared, &SharedBlock::normalised);
-                if (observe) observe(block.get(), size);
-                set_flag(shared, &SharedBlock::observed);
+                count_block(shared, &Pipeline::normalised, number);
+                if (observe) observe(data, size);
+                if (this_thread_writes) write_output(war, data, size);
+                count_block(shared, &Pipeline::released, number);
                 if (size < block_samples) break;
             }
-            set_flag(shared, &SharedBlock::stopped);
+            stop(shared);
             files.wait();
         } else {
             // No second thread: the same steps one after another.
