@@ -5,17 +5,9 @@
 
 #include "program/p_file_check.h"
 #include "program/p_file_model.h"
+#include "recover/word_list.h"
 
 namespace {
-
-std::string list_of(const std::vector<std::string>& items) {
-    std::string out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
-        out += items[i];
-    }
-    return out;
-}
 
 // One finding for the unclear bits of one byte: which bits (7 is the first on tape), the
 // pulses counted, and what they were read as.

@@ -9,6 +9,7 @@
 #include "program/zx81_charset.h"
 #include "program/zx81_number.h"
 #include "recover/program_verdict.h"
+#include "recover/word_list.h"
 
 namespace {
 
@@ -35,15 +36,6 @@ std::string hex(std::size_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*zX", digits, value);
     return text;
-}
-
-std::string join_words(const std::vector<std::string>& items) {
-    std::string out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
-        out += items[i];
-    }
-    return out;
 }
 
 std::size_t word_at(const std::vector<uint8_t>& b, std::size_t offset) {
@@ -476,13 +468,13 @@ std::string Repair::site_words(const Site& site) const {
     }
     if (!pieces.empty()) {
         return std::string(pieces.size() == 1 ? "a piece" : "pieces") + " of a burst (" +
-               join_words(pieces) + pulse_word(pieces) + ")" +
+               list_of(pieces) + pulse_word(pieces) + ")" +
                (pieces.size() < site.length ? ", with the bits beside" : "");
     }
     const bool one_byte = site.first / 8 == (site.first + site.length - 1) / 8;
     if (!one_byte || beside) return std::to_string(site.length) + " bits not heard clearly";
-    return (site.length == 1 ? "bit " : "bits ") + join_words(numbers) + " unclear (" +
-           join_words(pulses) + pulse_word(pulses) + ")";
+    return (site.length == 1 ? "bit " : "bits ") + list_of(numbers) + " unclear (" +
+           list_of(pulses) + pulse_word(pulses) + ")";
 }
 
 // One reading of a site in words: "0", "0110", "1 (a bit fewer)".

@@ -10,20 +10,12 @@
 #include "recover/program_verdict.h"
 #include "recover/structure_repair.h"
 #include "recover/take_alignment.h"
+#include "recover/word_list.h"
 
 namespace {
 
 // A certain bit beside a gap counts as this sure when it is weighed with unclear ones.
 constexpr float beside_gap_confidence = 0.9f;
-
-std::string list_of(const std::vector<std::string>& items) {
-    std::string out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
-        out += items[i];
-    }
-    return out;
-}
 
 std::string plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
