@@ -79,6 +79,9 @@ row() { # row LABEL NAME MEGABYTES
 
 inputs=(raw wav16s flac16s wav24 float)
 declare -A file=([raw]=rec.raw [wav16s]=s16.wav [flac16s]=f16.flac [wav24]=s24.wav [float]=sfl.wav)
+# The war file of each: the converter takes an extension of up to three characters off the
+# name, so that ".flac" stays.
+declare -A war=([raw]=rec.war [wav16s]=s16.war [flac16s]=f16.flac.war [wav24]=s24.war [float]=sfl.war)
 declare -A label=([raw]="raw 8-bit mono" [wav16s]="WAV 16-bit stereo" [flac16s]="FLAC 16-bit stereo"
                   [wav24]="WAV 24-bit mono" [float]="WAV float mono")
 
@@ -96,8 +99,7 @@ for mb in $sizes; do
     identical=yes
     for input in "${inputs[@]}"; do
         "$exe" "${file[$input]}" -r >/dev/null
-        war="${file[$input]%.*}.war"
-        cmp -s "$war" rec.war || identical=NO
+        cmp -s "${war[$input]}" rec.war || identical=NO
     done
     [ "$identical" = yes ] || echo "bench: a sound file's war file differs from the raw recording's" >&2
     sync
@@ -108,7 +110,7 @@ for mb in $sizes; do
         warm rec.raw
         timed floor floor
         for input in "${inputs[@]}"; do
-            rm -f "${file[$input]%.*}.war"
+            rm -f "${war[$input]}"
             warm "${file[$input]}"
             timed "$input" "$exe" "${file[$input]}" -r
             [ "$input" = raw ] || timed "dec-$input" "$twin" --decode "${file[$input]}"
