@@ -90,7 +90,7 @@ rescue-honesty: build
 	ZX81_HONESTY_TRIALS=$(HONESTY_TRIALS) $(BUILD)/bin/recover_honesty_tests
 TAKES_RATE ?= 22050
 TAKES_TRIALS ?= 100
-TAKES_LEVELS ?= 20,22,24,26,28,30,32
+TAKES_LEVELS ?= 30,32,34,34.5,35,36,38
 rescue-takes: build
 	$(BUILD)/bin/takes_noise $(TAKES_RATE) $(TAKES_TRIALS) $(TAKES_LEVELS) examples/hello.p
 
