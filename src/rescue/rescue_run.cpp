@@ -86,31 +86,45 @@ void decode_one(const RescueSettings& settings, ProgressLine& progress, Recordin
     report.info = decode_recording(report.name, settings.decode, sink);
 }
 
-// Writes the settled programs, and lists them with the blocks, in tape order.
+// Settles the takes of each group into its program and writes it, and lists the programs with
+// the blocks, in tape order. A group is settled only when its turn to be written comes, and its
+// bits are dropped once its files are written, so that the takes (8 bytes a bit) and one
+// settled program (24 bytes a bit) are all that a recording full of programs holds at a time.
 std::vector<ReportedProgram>
 write_programs(const RescueSettings& settings, ProgramFiles& files,
-               const std::vector<RecordingReport>& reports,
-               std::vector<RecoveredProgram>&& programs,
+               const std::vector<RecordingReport>& reports, const std::vector<Take>& takes,
+               const std::vector<TakeGroup>& groups,
                std::vector<std::pair<int, RecoveredProgram>>&& blocks) {
+    constexpr std::size_t no_group = static_cast<std::size_t>(-1);
     std::vector<ReportedProgram> entries;
-    for (RecoveredProgram& program : programs) {
+    std::vector<std::size_t> group_of; // of each entry, or no_group for a block
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        // A settled program lies where its first take does.
+        const Take& lead = takes[groups[g].members.front()];
         ReportedProgram entry;
-        entry.recording = program.takes.empty() ? 0 : program.takes.front().recording;
-        entry.program = std::move(program);
+        entry.recording = lead.recording;
+        entry.program.start = lead.program.start;
         entries.push_back(std::move(entry));
+        group_of.push_back(g);
     }
     for (auto& block : blocks) {
         ReportedProgram entry;
         entry.recording = block.first;
         entry.program = std::move(block.second);
         entries.push_back(std::move(entry));
+        group_of.push_back(no_group);
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const ReportedProgram& a, const ReportedProgram& b) {
-                         return std::make_pair(a.recording, a.program.start) <
-                                std::make_pair(b.recording, b.program.start);
-                     });
-    for (ReportedProgram& entry : entries) {
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::make_pair(entries[a].recording, entries[a].program.start) <
+               std::make_pair(entries[b].recording, entries[b].program.start);
+    });
+    std::vector<ReportedProgram> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order) {
+        ReportedProgram& entry = entries[i];
+        if (group_of[i] != no_group) entry.program = settle_group(takes, groups[group_of[i]]);
         const std::string& recording = reports[static_cast<std::size_t>(entry.recording)].name;
         if (entry.program.verdict != Verdict::not_a_program) {
             entry.files =
@@ -119,8 +133,9 @@ write_programs(const RescueSettings& settings, ProgramFiles& files,
         entry.bytes = entry.program.bytes.size();
         entry.program.bits = std::vector<ProgramBit>(); // only the files needed them
         entry.program.bytes = std::vector<uint8_t>();
+        sorted.push_back(std::move(entry));
     }
-    return entries;
+    return sorted;
 }
 
 // Decodes one recording, merges the takes of each of its programs and writes them.
@@ -129,13 +144,13 @@ void rescue_recording(const RescueSettings& settings, ProgramFiles& files, Progr
     Heard heard;
     RecordingReport& report = reports[index];
     decode_one(settings, progress, report, static_cast<int>(index), heard);
-    std::vector<RecoveredProgram> programs = settle_takes(heard.takes);
-    heard.takes = std::vector<Take>();
+    const TakePlan plan = plan_takes(heard.takes);
     std::vector<std::pair<int, RecoveredProgram>> blocks;
     for (RecoveredProgram& block : heard.blocks)
         blocks.emplace_back(static_cast<int>(index), std::move(block));
     report.programs =
-        write_programs(settings, files, reports, std::move(programs), std::move(blocks));
+        write_programs(settings, files, reports, heard.takes, plan.groups, std::move(blocks));
+    heard.takes = std::vector<Take>();
 }
 
 // Merges the takes of every recording as takes of one tape, and writes the programs.
@@ -158,12 +173,8 @@ MergeReport merge_recordings(const RescueSettings& settings, ProgramFiles& files
     const TakePlan plan = plan_takes(takes);
     merge.refusal = merge_refusal(takes, plan, names);
     if (!merge.refusal.empty()) return merge;
-    std::vector<RecoveredProgram> programs;
-    for (const TakeGroup& group : plan.groups)
-        programs.push_back(settle_group(takes, group));
-    takes = std::vector<Take>();
     merge.programs =
-        write_programs(settings, files, reports, std::move(programs), std::move(blocks));
+        write_programs(settings, files, reports, takes, plan.groups, std::move(blocks));
     return merge;
 }
 
