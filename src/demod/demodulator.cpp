@@ -177,6 +177,7 @@ class DemodulatorState {
         Join start = Join::none; // how its start meets the burst before
         Join end = Join::none;   // how its end meets the next
         bool first = false;      // the first burst since the period was searched
+        bool unjudged = false;   // taken with no level of bursts to judge it by
     };
     Waiting waiting_[2];
     int waiting_count_ = 0;
@@ -533,7 +534,19 @@ void DemodulatorState::close_candidate(Heard& out) {
     const double centre = candidate_ref_ - turns(candidate_im_, candidate_re_) * period_;
     const double from = std::max(candidate_first_ - 3.0 * period_, fit_floor_);
     const double to = candidate_first_ + (max_burst_pulses + 1) * period_;
-    const BurstFit fit = fit_candidate(from, to, centre);
+    BurstFit fit = fit_candidate(from, to, centre);
+    if (fit.found && waiting_count_ > 0) {
+        // A burst taken with no level to judge it by (the first of a signal) and far weaker
+        // than this one was noise just before the signal, not a bit. This one is fitted again
+        // without its level, and is the first.
+        const Waiting& before = waiting_[waiting_count_ - 1];
+        if (before.unjudged && before.fit.level < weak_level * fit.level) {
+            --waiting_count_;
+            level_ = 0.f;
+            confirmed_ = false;
+            fit = fit_candidate(from, to, centre);
+        }
+    }
     if (fit.found && fit.last >= fit.points - 2) {
         if (fit.pulses() >= max_burst_pulses) {
             // Pulses to the end of the window: a tone, not a bit.
@@ -639,6 +652,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     if (noise_open_ && noise_to_ <= first) close_noise(out);
     // Until a neighbour says better, the burst's own period (weighed against the one expected).
     if (fit.pulses() >= 3) period_ = fit.period;
+    const bool unjudged = level_ <= 0.f;
     level_ = level_ > 0.f ? level_ + 0.3f * (fit.level - level_) : fit.level;
     last_burst_end_ = last;
 
@@ -666,6 +680,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
         added.start = start;
         added.end = Join::none;
         added.first = !was_confirmed;
+        added.unjudged = unjudged;
         note_rhythm(link.join == Join::regular && sound_count(before.fit), first);
         return;
     }
@@ -674,6 +689,7 @@ void DemodulatorState::take_fit(const BurstFit& fit, double from, double to, Hea
     added.start = start;
     added.end = Join::none;
     added.first = !was_confirmed;
+    added.unjudged = unjudged;
     note_rhythm(false, first);
 }
 

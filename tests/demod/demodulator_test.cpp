@@ -203,6 +203,26 @@ TEST(Demodulator, OtherSoundsAreNoiseAndAStrayPulseIsNotABit) {
     EXPECT_FALSE(last.certain);
 }
 
+// Noise that rings like a burst just before the first bit, an eighth as loud as the pulses: it
+// is taken while no level is known yet, but the first bit shows it up as noise, and that bit
+// is heard as if it came first.
+TEST(Demodulator, AWeakBurstBeforeTheFirstBitIsNoise) {
+    SynthSettings s;
+    s.rate = 11025;
+    s.noise = 3;
+    s.lead_ms = 300;
+    s.trail_ms = 300;
+    Recording rec = synth_recording(s, random_tape_bytes(100, 3));
+    const double half = 150e-6 * rec.rate;
+    const double from = static_cast<double>(rec.bits.front().start) - 50.0 - 20.0 * half;
+    for (int i = 0; i < static_cast<int>(20.0 * half); ++i) {
+        const auto at = static_cast<std::size_t>(from) + static_cast<std::size_t>(i);
+        rec.samples[at] += static_cast<int>(i / half) % 2 == 0 ? 0.1f : -0.1f;
+    }
+    const TrialResult r = compare_bits(rec.bits, demodulate(rec).bits);
+    EXPECT_TRUE(r.perfect()) << describe(r);
+}
+
 // Silence, and digital silence in particular, is nothing.
 TEST(Demodulator, SilenceHearsNothing) {
     Recording rec;
