@@ -54,11 +54,15 @@ timed() {
     fi
 }
 
-# warm FILE: reads the file, untimed, just before a timed run reads it. A machine that pages
-# out whatever has gone unused for a second or two (as a virtual machine's memory manager may)
-# would otherwise time the disk instead of the command, and the larger files of the round more
-# often than the smaller ones.
-warm() { cat "$1" >/dev/null; }
+# warm FILE: reads the file, untimed, just before a timed run reads it, after writing out what
+# the runs before left to be written. A machine that pages out whatever has gone unused for a
+# second or two (as a virtual machine's memory manager may) would otherwise time the disk
+# instead of the command, and the kernel's writing back of earlier runs' war files would take a
+# processor from the larger runs.
+warm() {
+    sync
+    cat "$1" >/dev/null
+}
 
 floor() {
     dd if=rec.raw of=copy.raw bs=1M status=none
