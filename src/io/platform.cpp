@@ -200,7 +200,8 @@ int saved_error_fd = -1;
 void silence_error_stream() {
     const std::lock_guard<std::mutex> lock(silence_lock);
     if (silence_depth++ > 0) return;
-    std::fflush(stderr); // layers: allowed (nothing is written: what is pending goes out first)
+    // The error stream is unbuffered (no part of the toolkit changes that), so nothing of ours
+    // is pending when descriptor 2 moves, and a library's notes go straight to /dev/null.
     const int null_fd = open("/dev/null", O_WRONLY);
     saved_error_fd = dup(STDERR_FILENO);
     if (null_fd < 0 || saved_error_fd < 0) {
@@ -215,7 +216,6 @@ void restore_error_stream() {
     const std::lock_guard<std::mutex> lock(silence_lock);
     if (silence_depth == 0 || --silence_depth > 0) return;
     if (saved_error_fd < 0) return;
-    std::fflush(stderr); // layers: allowed (what the library wrote goes to /dev/null first)
     dup2(saved_error_fd, STDERR_FILENO);
     close(saved_error_fd);
     saved_error_fd = -1;

@@ -74,7 +74,7 @@ struct SampleSource {
     int rate = 0;                       // frames per second of `sound`; 0 for a raw input
     sf_count_t frames_declared = 0;     // frames `sound` says it holds (SF_COUNT_MAX: unknown)
     sf_count_t frames_read = 0;         // frames of `sound` decoded so far
-    bool quiet = false;                 // a codec decodes `sound`: its notes are kept off stderr
+    bool quiet = false;                 // a codec decodes `sound`: its notes are kept off the error stream
     SampleEncoding encoding = SampleEncoding::other; // how `sound` is decoded
     std::unique_ptr<int16_t[]> decoded_shorts; // the decoding buffer of `decode_buffer_values`
     std::unique_ptr<int32_t[]> decoded_ints;   // values, of the type `encoding` asks for
