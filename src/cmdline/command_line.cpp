@@ -28,6 +28,13 @@ std::string refused_option(int result, char* const* argv) {
     return "unknown option '" + word + "'";
 }
 
+ToolCommand shared_option(int result, char* const* argv, std::string& message) {
+    if (result == 'h') return ToolCommand::help;
+    if (result == 'V') return ToolCommand::version;
+    message = refused_option(result, argv);
+    return ToolCommand::usage_error;
+}
+
 std::string usage_error_text(const std::string& tool, const std::string& message) {
     return tool + ": " + message + "\nTry '" + tool + " --help' for more information.\n";
 }

@@ -42,6 +42,10 @@ void start_option_scan();
 /// a value given to an option that takes none.
 std::string refused_option(int result, char* const* argv);
 
+/// What the options every tool shares ask for: help for 'h', the version for 'V', and bad
+/// usage, with `message` from `refused_option`, for whatever else the tool does not know.
+ToolCommand shared_option(int result, char* const* argv, std::string& message);
+
 /// "TOOL: MESSAGE\nTry 'TOOL --help' for more information.\n"
 std::string usage_error_text(const std::string& tool, const std::string& message);
 

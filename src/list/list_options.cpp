@@ -64,13 +64,8 @@ ToolCommand parse_list_options(int argc, char** argv, ListSettings& settings,
         case 'c':
             settings.check = true;
             break;
-        case 'h':
-            return ToolCommand::help;
-        case 'V':
-            return ToolCommand::version;
         default:
-            message = refused_option(found, argv);
-            return ToolCommand::usage_error;
+            return shared_option(found, argv, message);
         }
     }
     for (int i = optind; i < argc; ++i) settings.files.emplace_back(argv[i]);

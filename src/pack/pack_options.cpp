@@ -170,11 +170,8 @@ ToolCommand parse_pack_options(int argc, char** argv, PackSettings& settings, st
             settings.pause_given = true;
             break;
         case 'f': settings.force = true; break;
-        case 'h': return ToolCommand::help;
-        case 'V': return ToolCommand::version;
         default:
-            message = refused_option(found, argv);
-            return ToolCommand::usage_error;
+            return shared_option(found, argv, message);
         }
     }
     // After "--" the rest are files.

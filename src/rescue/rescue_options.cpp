@@ -136,13 +136,8 @@ ToolCommand parse_rescue_options(int argc, char** argv, RescueSettings& settings
         case 'q':
             settings.quiet = true;
             break;
-        case 'h':
-            return ToolCommand::help;
-        case 'V':
-            return ToolCommand::version;
         default:
-            message = refused_option(found, argv);
-            return ToolCommand::usage_error;
+            return shared_option(found, argv, message);
         }
     }
     for (int i = optind; i < argc; ++i)

@@ -85,10 +85,6 @@ ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
             return false;
         };
         switch (found) {
-        case 'h':
-            return ToolCommand::help;
-        case 'V':
-            return ToolCommand::version;
         case svg:
             settings.svg = true;
             break;
@@ -129,8 +125,7 @@ ToolCommand parse_scope_options(int argc, char** argv, ScopeSettings& settings,
             have_to = true;
             break;
         default:
-            message = refused_option(found, argv);
-            return ToolCommand::usage_error;
+            return shared_option(found, argv, message);
         }
     }
     if (optind >= argc) {

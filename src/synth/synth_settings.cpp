@@ -195,10 +195,6 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
         const int found = getopt_long(argc, argv, ":hV", options.data(), &index);
         if (found == -1) break;
         switch (found) {
-        case 'h':
-            return ToolCommand::help;
-        case 'V':
-            return ToolCommand::version;
         case invert:
             s.invert = true;
             break;
@@ -208,8 +204,7 @@ ToolCommand parse_synth_options(int argc, char** argv, SynthSettings& s, std::st
             }
             break;
         default:
-            message = refused_option(found, argv);
-            return ToolCommand::usage_error;
+            return shared_option(found, argv, message);
         }
     }
     const int files = argc - optind;
